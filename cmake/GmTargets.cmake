@@ -1,0 +1,63 @@
+# Build helpers shared by every layer. Sources are globbed per folder so that each layer is one
+# folder and one library target; the layering itself is checked by tests/LayeringCheck.cmake.
+
+function(gm_apply_warnings target)
+    if(MSVC)
+        target_compile_options(${target} PRIVATE /W4 $<$<BOOL:${GM_WERROR}>:/WX>)
+    else()
+        target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Wshadow
+            -Wnon-virtual-dtor -Wcast-align -Woverloaded-virtual -Wimplicit-fallthrough
+            $<$<BOOL:${GM_WERROR}>:-Werror>)
+    endif()
+    if(GM_SANITIZE AND NOT MSVC)
+        target_compile_options(${target} PRIVATE -fsanitize=address,undefined -fno-omit-frame-pointer
+            -fno-sanitize-recover=undefined)
+        target_link_options(${target} PRIVATE -fsanitize=address,undefined)
+    endif()
+endfunction()
+
+# gm_add_layer(<name> FOLDERS <dir>... [DEPS <target>...])
+# One static library from every .cpp of the given folders under src/.
+function(gm_add_layer name)
+    cmake_parse_arguments(ARG "" "" "FOLDERS;DEPS" ${ARGN})
+    set(sources)
+    foreach(folder IN LISTS ARG_FOLDERS)
+        file(GLOB found CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/src/${folder}/*.cpp)
+        list(APPEND sources ${found})
+    endforeach()
+    if(NOT sources)
+        # A layer whose code has not arrived yet still stands in the graph.
+        add_library(${name} INTERFACE)
+        target_include_directories(${name} INTERFACE ${PROJECT_SOURCE_DIR}/src)
+        target_link_libraries(${name} INTERFACE ${ARG_DEPS})
+        return()
+    endif()
+    add_library(${name} STATIC ${sources})
+    target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
+    target_link_libraries(${name} PUBLIC ${ARG_DEPS})
+    gm_apply_warnings(${name})
+endfunction()
+
+# gm_add_test_suite(<name> FOLDERS <dir>... DEPS <target>... [MAIN <target>] [LABELS <label>...])
+# One test executable from every .cpp of the given folders under tests/.
+function(gm_add_test_suite name)
+    cmake_parse_arguments(ARG "" "MAIN" "FOLDERS;DEPS;LABELS" ${ARGN})
+    set(sources)
+    foreach(folder IN LISTS ARG_FOLDERS)
+        file(GLOB found CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/${folder}/*.cpp)
+        list(APPEND sources ${found})
+    endforeach()
+    if(NOT sources)
+        return()
+    endif()
+    if(NOT ARG_MAIN)
+        set(ARG_MAIN GTest::gtest_main)
+    endif()
+    add_executable(${name} ${sources})
+    target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
+    target_link_libraries(${name} PRIVATE ${ARG_DEPS} gm_testsupport ${ARG_MAIN} GTest::gtest)
+    target_compile_definitions(${name} PRIVATE GM_TEST_DATA="${PROJECT_SOURCE_DIR}/tests/data"
+        GM_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
+    gm_apply_warnings(${name})
+    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES LABELS "${ARG_LABELS}")
+endfunction()
