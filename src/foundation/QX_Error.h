@@ -19,6 +19,8 @@ private:
     std::string Message_;
 };
 
-[[noreturn]] inline void RaiseQX(std::string message) { throw ErrorQX(std::move(message)); }
+[[noreturn]] inline void RaiseQX(std::string message) {
+    throw ErrorQX(std::move(message));
+}
 
 } // namespace gm

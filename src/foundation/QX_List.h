@@ -28,8 +28,10 @@ public:
         assert(obj->Prev == nullptr && obj->Next == nullptr);
         obj->Prev = Last_;
         obj->Next = nullptr;
-        if (Last_) Last_->Next = obj;
-        else First_ = obj;
+        if (Last_)
+            Last_->Next = obj;
+        else
+            First_ = obj;
         Last_ = obj;
         ++Count_;
         return obj;
@@ -37,10 +39,14 @@ public:
 
     // Unlinks without destroying; ownership passes to the caller.
     std::unique_ptr<T> Unlink(T* obj) noexcept {
-        if (obj->Prev) obj->Prev->Next = obj->Next;
-        else First_ = obj->Next;
-        if (obj->Next) obj->Next->Prev = obj->Prev;
-        else Last_ = obj->Prev;
+        if (obj->Prev)
+            obj->Prev->Next = obj->Next;
+        else
+            First_ = obj->Next;
+        if (obj->Next)
+            obj->Next->Prev = obj->Prev;
+        else
+            Last_ = obj->Prev;
         obj->Prev = obj->Next = nullptr;
         --Count_;
         return std::unique_ptr<T>(obj);
@@ -50,7 +56,8 @@ public:
 
     // Destroys every object, first to last.
     void Clear() noexcept {
-        while (First_) Erase(First_);
+        while (First_)
+            Erase(First_);
     }
 
     class Iterator {

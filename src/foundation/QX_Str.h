@@ -40,8 +40,7 @@ int GetCountParQX(const std::u16string& s, const std::u16string& seps);
 int GetSmeParQX(const std::u16string& s, int np, const std::u16string& seps);
 int GetLenParQX(const std::u16string& s, int start, const std::u16string& seps);
 std::u16string GetStrParQX(const std::u16string& s, int np, const std::u16string& seps);
-std::u16string GetStrParExQX(const std::u16string& s, int np1, int np2,
-                             const std::u16string& seps);
+std::u16string GetStrParExQX(const std::u16string& s, int np1, int np2, const std::u16string& seps);
 
 // --- Comments and trimming ---
 std::u16string TrimQX(const std::u16string& s);
