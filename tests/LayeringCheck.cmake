@@ -1,5 +1,6 @@
 # Fails when a source file includes a project header from a layer above its own, or when the core
 # includes Qt or OpenGL headers.
+cmake_policy(SET CMP0057 NEW) # IN_LIST in script mode
 set(allowed_foundation "foundation")
 set(allowed_render "foundation;render")
 set(allowed_world "foundation;render;world;zones")
