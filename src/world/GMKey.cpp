@@ -348,7 +348,7 @@ void KeyPool::Sync() {
             break;
         }
         const int32_t blobLen = static_cast<int32_t>(len);
-        Index_[HashBytes(Buf.Data + Indexed_, blobLen)].push_back(Indexed_);
+        Index_[HashBytes(Buf.Data + Indexed_, blobLen)].push_back({Indexed_, blobLen});
         Indexed_ += blobLen;
     }
 }
@@ -356,19 +356,18 @@ void KeyPool::Sync() {
 int32_t KeyPool::Add(const TBufQX& blob) {
     if (blob.Len < 1) RaiseQX("KeyPool.Add. len=" + std::to_string(blob.Len));
     Sync();
-    std::vector<int32_t>& offsets = Index_[HashBytes(blob.Data, blob.Len)];
-    for (int32_t off : offsets) {
-        if (Buf.Len - off >= blob.Len &&
-            Buf.GetDWordAt(off + 12) == static_cast<uint32_t>(blob.Len) &&
-            std::memcmp(Buf.Data + off, blob.Data, static_cast<std::size_t>(blob.Len)) == 0)
-            return off;
+    std::vector<Entry>& entries = Index_[HashBytes(blob.Data, blob.Len)];
+    for (const Entry& e : entries) {
+        if (e.Len == blob.Len &&
+            std::memcmp(Buf.Data + e.Offset, blob.Data, static_cast<std::size_t>(blob.Len)) == 0)
+            return e.Offset;
     }
     const int32_t off = Buf.Len;
     if (static_cast<int64_t>(off) + blob.Len > kInt32Max)
         RaiseQX("KeyPool.Add. len=" + std::to_string(blob.Len));
     Buf.LenSet(off + blob.Len);
     std::memcpy(Buf.Data + off, blob.Data, static_cast<std::size_t>(blob.Len));
-    offsets.push_back(off);
+    entries.push_back({off, blob.Len});
     Indexed_ = Buf.Len;
     return off;
 }

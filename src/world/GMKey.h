@@ -56,8 +56,12 @@ public:
 
 private:
     void Sync();
-    std::unordered_map<std::size_t, std::vector<int32_t>> Index_;
-    int32_t Indexed_ = 0; // bytes of Buf covered by Index_
+    struct Entry {
+        int32_t Offset;
+        int32_t Len;
+    };
+    std::unordered_map<std::size_t, std::vector<Entry>> Index_; // blob hash -> blobs, in order
+    int32_t Indexed_ = 0;                                       // bytes of Buf covered by Index_
 };
 
 class TKeyGM {
@@ -122,6 +126,7 @@ public:
     IKeyUnit* Unit = nullptr;
 
     // Keys of a list created with a store live in that store; GroupInsert reaches them there.
+    // Without a store, the keys made on the list must die before it.
     explicit TKeyGroupList(IKeyUnit* unit, KeyStore* store = nullptr);
     ~TKeyGroupList();
     TKeyGroupList(const TKeyGroupList&) = delete;
