@@ -1,5 +1,8 @@
+# Run as a script (cmake -P): no project sets the policies, so ask for the ones used here (IN_LIST).
+cmake_minimum_required(VERSION 3.25)
 # Fails when a source file includes a project header from a layer above its own, or when the core
 # includes Qt or OpenGL headers.
+cmake_minimum_required(VERSION 3.25) # script mode: IN_LIST needs the policies of this version
 set(allowed_foundation "foundation")
 set(allowed_render "foundation;render")
 set(allowed_world "foundation;render;world;zones")

@@ -1,0 +1,279 @@
+#include "foundation/QX_BlockPar.h"
+
+#include "foundation/Codec.h"
+#include "foundation/PathResolver.h"
+#include "foundation/QX_Buf.h"
+#include "foundation/QX_Error.h"
+#include "foundation/QX_Str.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <system_error>
+#include <vector>
+
+namespace gm {
+
+namespace {
+
+// Deeper text is damaged or hostile; the limit keeps the recursive reader off the stack's end.
+constexpr int MaxDepth = 256;
+
+std::string NoMessage(const char* what, int no, int count) {
+    // The number shown is how far past the last element of that kind the request was.
+    return std::string("TBlockParQX.") + what + ". no=" + std::to_string(int64_t(no) - count);
+}
+
+int CountKind(const TBlockParQX& b, int32_t kind) noexcept {
+    int n = 0;
+    for (TBlockParElQX* el = b.First(); el; el = el->Next)
+        if (el->Kind == kind) ++n;
+    return n;
+}
+
+int CountKindName(const TBlockParQX& b, int32_t kind, const std::u16string& name) noexcept {
+    int n = 0;
+    for (TBlockParElQX* el = b.First(); el; el = el->Next)
+        if (el->Kind == kind && el->Name == name) ++n;
+    return n;
+}
+
+} // namespace
+
+TBlockParElQX::TBlockParElQX() = default;
+TBlockParElQX::~TBlockParElQX() = default;
+
+// Names of the files being read, outermost first, to refuse a file that includes itself; and the
+// folder of the innermost one, against which its include names resolve.
+struct TBlockParQX::LoadCtx {
+    std::string Folder;
+    std::vector<std::string> Chain;
+};
+
+TBlockParElQX* TBlockParQX::FindEl(int32_t kind, const std::u16string& name) const noexcept {
+    for (TBlockParElQX* el = First(); el; el = el->Next)
+        if (el->Kind == kind && el->Name == name) return el;
+    return nullptr;
+}
+
+TBlockParElQX* TBlockParQX::NthEl(int32_t kind, int no) const noexcept {
+    for (TBlockParElQX* el = First(); el; el = el->Next)
+        if (el->Kind == kind && no-- == 0) return el;
+    return nullptr;
+}
+
+// --- parameters ---
+
+TBlockParElQX* TBlockParQX::Par_Add(const std::u16string& name, const std::u16string& value) {
+    auto el = std::make_unique<TBlockParElQX>();
+    el->Owner = this;
+    el->Kind = TBlockParElQX::KindPar;
+    el->Name = name;
+    el->Value = value;
+    return Els_.Append(std::move(el));
+}
+
+void TBlockParQX::Par_Set(const std::u16string& name, const std::u16string& value) {
+    TBlockParElQX* el = FindEl(TBlockParElQX::KindPar, name);
+    if (!el) RaiseQX("TBlockParQX.Block_Get. name=" + WideToAnsiQX(name));
+    el->Value = value;
+}
+
+void TBlockParQX::Par_Delete(const std::u16string& name) {
+    TBlockParElQX* el = FindEl(TBlockParElQX::KindPar, name);
+    if (!el) RaiseQX("TBlockParQX.Block_Get. name=" + WideToAnsiQX(name));
+    Els_.Erase(el);
+}
+
+std::u16string TBlockParQX::Par_Get(const std::u16string& name) const {
+    TBlockParElQX* el = FindEl(TBlockParElQX::KindPar, name);
+    if (!el) RaiseQX("TBlockParQX.Block_Get. name=" + WideToAnsiQX(name));
+    return el->Value;
+}
+
+int TBlockParQX::Par_Count() const noexcept {
+    return CountKind(*this, TBlockParElQX::KindPar);
+}
+
+int TBlockParQX::Par_CountName(const std::u16string& name) const noexcept {
+    return CountKindName(*this, TBlockParElQX::KindPar, name);
+}
+
+std::u16string TBlockParQX::Par_GetName(int no) const {
+    TBlockParElQX* el = NthEl(TBlockParElQX::KindPar, no);
+    if (!el) RaiseQX(NoMessage("Par_GetName", no, Par_Count()));
+    return el->Name;
+}
+
+void TBlockParQX::Par_SetName(const std::u16string& oldname, const std::u16string& newname) {
+    TBlockParElQX* el = FindEl(TBlockParElQX::KindPar, oldname);
+    if (!el) RaiseQX("TBlockParQX.Block_SetName. oldname=" + WideToAnsiQX(oldname));
+    el->Name = newname;
+}
+
+// --- blocks ---
+
+TBlockParQX* TBlockParQX::Block_Add(const std::u16string& name) {
+    auto el = std::make_unique<TBlockParElQX>();
+    el->Owner = this;
+    el->Kind = TBlockParElQX::KindBlock;
+    el->Name = name;
+    el->Block = std::make_unique<TBlockParQX>();
+    return Els_.Append(std::move(el))->Block.get();
+}
+
+TBlockParQX* TBlockParQX::Block_Get(const std::u16string& name) const {
+    TBlockParQX* b = Block_Find(name);
+    if (!b) RaiseQX("TBlockParQX.Block_Get. name=" + WideToAnsiQX(name));
+    return b;
+}
+
+TBlockParQX* TBlockParQX::Block_Find(const std::u16string& name) const noexcept {
+    TBlockParElQX* el = FindEl(TBlockParElQX::KindBlock, name);
+    return el ? el->Block.get() : nullptr;
+}
+
+int TBlockParQX::Block_Count() const noexcept {
+    return CountKind(*this, TBlockParElQX::KindBlock);
+}
+
+int TBlockParQX::Block_CountName(const std::u16string& name) const noexcept {
+    return CountKindName(*this, TBlockParElQX::KindBlock, name);
+}
+
+TBlockParQX* TBlockParQX::Block_Get(int no) const {
+    TBlockParElQX* el = NthEl(TBlockParElQX::KindBlock, no);
+    if (!el) RaiseQX(NoMessage("Block_Get", no, Block_Count()));
+    return el->Block.get();
+}
+
+std::u16string TBlockParQX::Block_GetName(int no) const {
+    TBlockParElQX* el = NthEl(TBlockParElQX::KindBlock, no);
+    if (!el) RaiseQX(NoMessage("Block_GetName", no, Block_Count()));
+    return el->Name;
+}
+
+void TBlockParQX::Block_SetName(int no, const std::u16string& name) {
+    TBlockParElQX* el = NthEl(TBlockParElQX::KindBlock, no);
+    if (!el) RaiseQX(NoMessage("Block_SetName", no, Block_Count()));
+    el->Name = name;
+}
+
+void TBlockParQX::Block_Delete(int no) {
+    TBlockParElQX* el = NthEl(TBlockParElQX::KindBlock, no);
+    if (!el) RaiseQX(NoMessage("Block_Get", no, Block_Count()));
+    Els_.Erase(el);
+}
+
+// --- reading ---
+
+void TBlockParQX::LoadFromBuf(TBufQX& buf) {
+    LoadCtx ctx;
+    LoadBuf(buf, ctx, 0);
+}
+
+void TBlockParQX::LoadFromFile(const std::string& fileName) {
+    LoadCtx ctx;
+    LoadFile(fileName, ctx, 0);
+}
+
+void TBlockParQX::LoadBuf(TBufQX& buf, LoadCtx& ctx, int depth) {
+    if (int64_t(buf.Len) - buf.Pointer <= 2) return;
+    bool ansi = true;
+    if (buf.GetWord() == 0xFEFF)
+        ansi = false;
+    else
+        buf.Pointer -= 2;
+    LoadFromBuf_r(buf, std::u16string(), ansi, ctx, depth);
+}
+
+void TBlockParQX::LoadFile(const std::string& fileName, LoadCtx& ctx, int depth) {
+    std::error_code ec;
+    std::string key = std::filesystem::weakly_canonical(fileName, ec).string();
+    if (ec) key = fileName;
+    if (std::find(ctx.Chain.begin(), ctx.Chain.end(), key) != ctx.Chain.end())
+        RaiseQX("TBlockParQX.LoadFromFile. include cycle FileName=" + fileName);
+
+    TBufQX buf;
+    buf.LoadFromFile(fileName);
+
+    const std::string outerFolder = ctx.Folder;
+    ctx.Folder = std::filesystem::path(fileName).parent_path().string();
+    ctx.Chain.push_back(key);
+    try {
+        LoadBuf(buf, ctx, depth);
+    } catch (...) {
+        ctx.Chain.pop_back();
+        ctx.Folder = outerFolder;
+        throw;
+    }
+    ctx.Chain.pop_back();
+    ctx.Folder = outerFolder;
+}
+
+// Reads the elements of this block line by line until its own "}" or the end of the input.
+// `pending` is the text after the "{" of this block's header, used as its first line.
+void TBlockParQX::LoadFromBuf_r(TBufQX& buf, const std::u16string& pending, bool ansi, LoadCtx& ctx,
+                                int depth) {
+    bool first = true;
+    // UTF-16 text ends where fewer than two bytes are left: a stray last byte is no line.
+    while (ansi ? !buf.IsEnd() : int64_t(buf.Len) - buf.Pointer >= 2) {
+        std::u16string s;
+        if (first && !pending.empty())
+            s = pending;
+        else
+            s = ansi ? AnsiToWideQX(buf.GetLine()) : buf.GetWideLine();
+        first = false;
+        s = TrimQX(DelCommentQX(TrimQX(s)));
+
+        const std::size_t brace = s.find(u'{');
+        if (brace != std::u16string::npos) {
+            const std::u16string namePart = TrimQX(s.substr(0, brace));
+            if (namePart.empty()) RaiseQX("TBlockParQX.LoadFromBuf_r. tstr=" + WideToAnsiQX(s));
+            std::u16string name = namePart;
+            std::u16string include;
+            if (std::count(namePart.begin(), namePart.end(), u'=') == 1) {
+                const std::size_t eq = namePart.find(u'=');
+                name = TrimQX(namePart.substr(0, eq));
+                include = TrimQX(namePart.substr(eq + 1));
+            }
+            if (depth >= MaxDepth)
+                RaiseQX("TBlockParQX.LoadFromBuf_r. depth>" + std::to_string(MaxDepth));
+            TBlockParQX* child = Block_Add(name);
+            child->LoadFromBuf_r(buf, TrimQX(s.substr(brace + 1)), ansi, ctx, depth + 1);
+            if (!include.empty())
+                child->LoadFile(ResolvePathQX(ctx.Folder, WideToAnsiQX(include)), ctx, depth + 1);
+            continue;
+        }
+        if (s.find(u'}') != std::u16string::npos) return;
+        const std::size_t eq = s.find(u'=');
+        if (eq != std::u16string::npos) Par_Add(TrimQX(s.substr(0, eq)), s.substr(eq + 1));
+    }
+}
+
+// --- writing ---
+
+void TBlockParQX::SaveToBuf(TBufQX& buf) const {
+    SaveEls(buf, 0);
+}
+
+void TBlockParQX::SaveEls(TBufQX& buf, int depth) const {
+    const std::string indent(static_cast<std::size_t>(depth) * 4, ' ');
+    for (TBlockParElQX* el = First(); el; el = el->Next) {
+        if (el->Kind == TBlockParElQX::KindBlock) {
+            buf.AddStr(indent + WideToAnsiQX(el->Name) + " {\r\n");
+            if (el->Block) el->Block->SaveEls(buf, depth + 1);
+            buf.AddStr(indent + "}\r\n");
+        } else {
+            buf.AddStr(indent + WideToAnsiQX(el->Name) + "=" + WideToAnsiQX(el->Value) + "\r\n");
+        }
+    }
+}
+
+void TBlockParQX::SaveToFile(const std::string& fileName) const {
+    TBufQX buf;
+    SaveToBuf(buf);
+    buf.SaveToFile(fileName);
+}
+
+} // namespace gm

@@ -1,0 +1,130 @@
+#include "world/WorldDoc.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "foundation/Codec.h"
+#include "foundation/QX_Error.h"
+#include "foundation/QX_Str.h"
+
+namespace gm {
+
+namespace {
+
+// A section whose object kind this build does not hold yet can only be empty.
+void ReadEmptySection(TBufQX& buf) {
+    if (buf.GetDWord() != 0) RaiseQX("Incorrect format");
+}
+
+} // namespace
+
+void WorldDoc::WorldWrite(TBufQX& buf) {
+    buf.AddInt(WorldMagic);
+    buf.AddInt(WorldVersion);
+    buf.AddSingle(WorldRadius);
+    UnitsWrite(buf);
+    KeyGroupsWrite(buf);
+    PointsWrite(buf);
+    TrianglesWrite(buf);
+    LinesWrite(buf);
+    ZonesWrite(buf);
+}
+
+void WorldDoc::WorldRead(TBufQX& buf) {
+    if (buf.GetInt() != WorldMagic) RaiseQX("Incorrect format");
+    LoadVersion = buf.GetInt();
+    if (LoadVersion > WorldVersion) RaiseQX("Incorrect version");
+    const float radius = buf.GetSingle();
+    // A damaged radius would poison every position computed from it.
+    if (!std::isfinite(radius) || radius <= 0.0f) RaiseQX("Incorrect format");
+    WorldRadius = radius;
+    UnitsRead(buf);
+    KeyGroupsRead(buf);
+    PointsRead(buf);
+    TrianglesRead(buf);
+    LinesRead(buf);
+    ZonesRead(buf);
+}
+
+std::string WorldDoc::WorldOpen(const std::u16string& fileName) {
+    WorldClear();
+    WorldFileName = fileName;
+    try {
+        TBufQX buf;
+        buf.LoadFromFile(WideToAnsiQX(fileName));
+        WorldRead(buf);
+        return {};
+    } catch (const ErrorQX& e) {
+        WorldFileName.clear();
+        WorldClear();
+        return "Error : " + e.Message();
+    }
+}
+
+void WorldDoc::WorldSave() {
+    TBufQX buf;
+    WorldWrite(buf);
+    buf.SaveToFile(WideToAnsiQX(WorldFileName));
+}
+
+void WorldDoc::WorldSaveAs(const std::u16string& fileName) {
+    WorldFileName = fileName;
+    WorldSave();
+}
+
+void WorldDoc::WorldClear() {
+    // Dependency order: zones and links, lines, triangles, points, units (with their key group
+    // lists), then the grid and other world lines. Kinds arrive with their own modules.
+    LoadVersion = 0;
+}
+
+float WorldDoc::WorldRadiusSet(const std::u16string& text) {
+    const float next = std::max(MinRadius, static_cast<float>(StrToUIntQX(text)));
+    const float delta = next - WorldRadius;
+    WorldRadius = next;
+    return delta;
+}
+
+// --- Section slots, in file order. Each kind's module fills its pair. ---
+
+void WorldDoc::UnitsWrite(TBufQX& buf) {
+    buf.AddDWord(0);
+}
+void WorldDoc::KeyGroupsWrite(TBufQX& buf) {
+    buf.AddDWord(0);
+}
+void WorldDoc::PointsWrite(TBufQX& buf) {
+    buf.AddDWord(0);
+}
+void WorldDoc::TrianglesWrite(TBufQX& buf) {
+    buf.AddDWord(0);
+}
+void WorldDoc::LinesWrite(TBufQX& buf) {
+    buf.AddDWord(0);
+}
+void WorldDoc::ZonesWrite(TBufQX& buf) {
+    buf.AddDWord(0); // zones
+    buf.AddDWord(0); // zone links
+}
+
+void WorldDoc::UnitsRead(TBufQX& buf) {
+    ReadEmptySection(buf);
+}
+void WorldDoc::KeyGroupsRead(TBufQX& buf) {
+    ReadEmptySection(buf);
+}
+void WorldDoc::PointsRead(TBufQX& buf) {
+    ReadEmptySection(buf);
+}
+void WorldDoc::TrianglesRead(TBufQX& buf) {
+    ReadEmptySection(buf);
+}
+void WorldDoc::LinesRead(TBufQX& buf) {
+    ReadEmptySection(buf);
+}
+void WorldDoc::ZonesRead(TBufQX& buf) {
+    ReadEmptySection(buf);
+    ReadEmptySection(buf);
+}
+
+} // namespace gm
