@@ -408,13 +408,11 @@ TKeyGroup* TKeyGroupList::GroupInsert(int32_t row) {
 
 void TKeyGroupList::LoadDesc(TBlockParQX& desc) {
     Clear();
-    TBlockParQX* groups = desc.Block_Get(u"KeyGroup");
-    const int32_t count = groups->Block_Count();
-    for (int32_t i = 0; i < count; ++i) {
-        if (!IsGroupBlockName(groups->Block_GetName(i))) continue;
+    const TBlockParQX* groups = desc.Block_Get(u"KeyGroup");
+    for (const TBlockParElQX* el = groups->First(); el; el = el->Next) {
+        if (el->Kind != TBlockParElQX::KindBlock || !IsGroupBlockName(el->Name)) continue;
         TKeyGroup* group = GroupInsert(GroupCount());
-        TBlockParQX* block = groups->Block_Get(i);
-        if (block->Par_CountName(u"Name") > 0) group->Name = block->Par_Get(u"Name");
+        if (el->Block->Par_CountName(u"Name") > 0) group->Name = el->Block->Par_Get(u"Name");
     }
 }
 
