@@ -28,6 +28,8 @@ void WorldDoc::WorldWrite(TBufQX& buf) {
     TrianglesWrite(buf);
     LinesWrite(buf);
     ZonesWrite(buf);
+    // Description loading relies on existing points having no number.
+    Points.PointNumbersReset();
 }
 
 void WorldDoc::WorldRead(TBufQX& buf) {
@@ -44,6 +46,8 @@ void WorldDoc::WorldRead(TBufQX& buf) {
     TrianglesRead(buf);
     LinesRead(buf);
     ZonesRead(buf);
+    Points.PointTableClear();
+    Points.PointNumbersReset();
 }
 
 std::string WorldDoc::WorldOpen(const std::u16string& fileName) {
@@ -75,6 +79,7 @@ void WorldDoc::WorldSaveAs(const std::u16string& fileName) {
 void WorldDoc::WorldClear() {
     // Dependency order: zones and links, lines, triangles, points, units (with their key group
     // lists), then the grid and other world lines. Kinds arrive with their own modules.
+    Points.PointClearAll();
     LoadVersion = 0;
 }
 
@@ -94,7 +99,7 @@ void WorldDoc::KeyGroupsWrite(TBufQX& buf) {
     buf.AddDWord(0);
 }
 void WorldDoc::PointsWrite(TBufQX& buf) {
-    buf.AddDWord(0);
+    Points.PointsWrite(buf, [](const TgmWorldUnit*) -> uint32_t { return 0; });
 }
 void WorldDoc::TrianglesWrite(TBufQX& buf) {
     buf.AddDWord(0);
@@ -114,7 +119,7 @@ void WorldDoc::KeyGroupsRead(TBufQX& buf) {
     ReadEmptySection(buf);
 }
 void WorldDoc::PointsRead(TBufQX& buf) {
-    ReadEmptySection(buf);
+    Points.PointsRead(buf, [](uint32_t) -> TgmWorldUnit* { return nullptr; });
 }
 void WorldDoc::TrianglesRead(TBufQX& buf) {
     ReadEmptySection(buf);

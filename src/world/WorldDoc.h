@@ -7,6 +7,7 @@
 #include <string>
 
 #include "foundation/QX_Buf.h"
+#include "world/GMPoint.h"
 
 namespace gm {
 
@@ -20,6 +21,8 @@ public:
     float WorldRadius = DefaultRadius; // not reset by WorldClear
     std::u16string WorldFileName;      // empty means untitled
     int32_t LoadVersion = 0;           // meaningful only while a file is read
+
+    PointStore Points;
 
     WorldDoc() = default;
     WorldDoc(const WorldDoc&) = delete;
