@@ -10,17 +10,12 @@
 #include "render/Scene.h"
 #include "render/VOper.h"
 #include "render/gm_Obj3D.h"
+#include "world/GMDesc.h"
 #include "world/ViewFlags.h"
 
 namespace gm {
 
 namespace {
-
-bool IsNumberedBlockName(const std::u16string& name) {
-    return !name.empty() && std::all_of(name.begin(), name.end(), [](char16_t c) {
-        return (c >= u'0' && c <= u'9') || c == u'-';
-    });
-}
 
 // A member shares its master's place; the radius goes with it so that a later radius change
 // moves the whole group alike.
@@ -288,12 +283,9 @@ std::vector<TPointGM*> PointStore::PointsLoadDesc(TBlockParQX& desc, TgmWorldUni
         p->Pos = MakeVec3(StrToFloatQX(GetStrParQX(pos, 0, u",")),
                           StrToFloatQX(GetStrParQX(pos, 1, u",")),
                           StrToFloatQX(GetStrParQX(pos, 2, u",")));
-        auto optional = [&pb](const char16_t* name) {
-            return pb.Par_CountName(name) > 0 ? pb.Par_Get(name) : std::u16string();
-        };
-        p->PortId = optional(u"PortId");
-        p->PortType = optional(u"PortType");
-        p->PortLink = optional(u"PortLink");
+        p->PortId = OptionalPar(pb, u"PortId");
+        p->PortType = OptionalPar(pb, u"PortType");
+        p->PortLink = OptionalPar(pb, u"PortLink");
     }
     ByNumberValid_ = false;
     return made;

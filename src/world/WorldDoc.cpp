@@ -79,6 +79,8 @@ void WorldDoc::WorldSaveAs(const std::u16string& fileName) {
 void WorldDoc::WorldClear() {
     // Dependency order: zones and links, lines, triangles, points, units (with their key group
     // lists), then the grid and other world lines. Kinds arrive with their own modules.
+    Lines.LineClearAll();
+    Triangles.TriangleClearAll();
     Points.PointClearAll();
     LoadVersion = 0;
 }
@@ -91,6 +93,7 @@ float WorldDoc::WorldRadiusSet(const std::u16string& text) {
 }
 
 // --- Section slots, in file order. Each kind's module fills its pair. ---
+// Until world units exist no unit number resolves, so a file naming one fails to open.
 
 void WorldDoc::UnitsWrite(TBufQX& buf) {
     buf.AddDWord(0);
@@ -102,10 +105,10 @@ void WorldDoc::PointsWrite(TBufQX& buf) {
     Points.PointsWrite(buf, [](const TgmWorldUnit*) -> uint32_t { return 0; });
 }
 void WorldDoc::TrianglesWrite(TBufQX& buf) {
-    buf.AddDWord(0);
+    Triangles.TrianglesWrite(buf, [](const TgmWorldUnit*) -> uint32_t { return 0; });
 }
 void WorldDoc::LinesWrite(TBufQX& buf) {
-    buf.AddDWord(0);
+    Lines.LinesWrite(buf, [](const TgmWorldUnit*) -> uint32_t { return 0; });
 }
 void WorldDoc::ZonesWrite(TBufQX& buf) {
     buf.AddDWord(0); // zones
@@ -122,10 +125,10 @@ void WorldDoc::PointsRead(TBufQX& buf) {
     Points.PointsRead(buf, [](uint32_t) -> TgmWorldUnit* { return nullptr; });
 }
 void WorldDoc::TrianglesRead(TBufQX& buf) {
-    ReadEmptySection(buf);
+    Triangles.TrianglesRead(buf, Points, [](uint32_t) -> TgmWorldUnit* { return nullptr; });
 }
 void WorldDoc::LinesRead(TBufQX& buf) {
-    ReadEmptySection(buf);
+    Lines.LinesRead(buf, Points, [](uint32_t) -> TgmWorldUnit* { return nullptr; });
 }
 void WorldDoc::ZonesRead(TBufQX& buf) {
     ReadEmptySection(buf);

@@ -7,7 +7,10 @@
 #include <string>
 
 #include "foundation/QX_Buf.h"
+#include "world/GMKey.h"
+#include "world/GMLine.h"
 #include "world/GMPoint.h"
+#include "world/GMTriangle.h"
 
 namespace gm {
 
@@ -22,7 +25,10 @@ public:
     std::u16string WorldFileName;      // empty means untitled
     int32_t LoadVersion = 0;           // meaningful only while a file is read
 
+    KeyStore Keys; // before the lists whose keys it holds
     PointStore Points;
+    TriangleStore Triangles{Keys};
+    LineStore Lines{Keys};
 
     WorldDoc() = default;
     WorldDoc(const WorldDoc&) = delete;
