@@ -75,6 +75,13 @@ void WorldDoc::WorldSaveAs(const std::u16string& fileName) {
 void WorldDoc::WorldClear() {
     // Dependency order: zones and links, lines, triangles, points, units (with their key group
     // lists), then the grid and other world lines. Kinds arrive with their own modules.
+    WorldLines.WorldGridFree();
+    if (Scene_) {
+        WorldLines.WorldLineClearAll(*Scene_);
+    } else {
+        while (TgmWorldLine* line = WorldLines.Lines().First())
+            WorldLines.WorldLineDelete(line);
+    }
     LoadVersion = 0;
 }
 

@@ -7,8 +7,11 @@
 #include <string>
 
 #include "foundation/QX_Buf.h"
+#include "world/WorldLine.h"
 
 namespace gm {
+
+class Scene;
 
 class WorldDoc {
 public:
@@ -21,9 +24,17 @@ public:
     std::u16string WorldFileName;      // empty means untitled
     int32_t LoadVersion = 0;           // meaningful only while a file is read
 
+    WorldLineStore WorldLines; // the grid and every other world line
+
     WorldDoc() = default;
     WorldDoc(const WorldDoc&) = delete;
     WorldDoc& operator=(const WorldDoc&) = delete;
+
+    // The scene that the lists draw into, so that clearing the world releases their scene
+    // objects. Null (a document without a view) is allowed; objects left then are released by
+    // the lists' next drawing.
+    void SetScene(Scene* scene) noexcept { Scene_ = scene; }
+    Scene* GetScene() const noexcept { return Scene_; }
 
     // Replaces the document with the file's content. On failure the document is empty and
     // untitled and the result is the text to show ("Error : " + message); on success it is empty.
@@ -48,6 +59,8 @@ public:
     void WorldRead(TBufQX& buf);
 
 private:
+    Scene* Scene_ = nullptr;
+
     void UnitsWrite(TBufQX& buf);
     void KeyGroupsWrite(TBufQX& buf);
     void PointsWrite(TBufQX& buf);
