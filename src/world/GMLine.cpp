@@ -36,7 +36,7 @@ LineStore::~LineStore() {
     LineClearAll();
 }
 
-void LineStore::SetScene(Scene* scene) {
+void LineStore::SetScene(Scene* scene) noexcept {
     if (scene == Scene_) return;
     for (TLineGM* line : List_)
         ReleaseObj(line);

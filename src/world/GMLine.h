@@ -51,7 +51,7 @@ public:
     LineStore(const LineStore&) = delete;
     LineStore& operator=(const LineStore&) = delete;
 
-    void SetScene(Scene* scene);
+    void SetScene(Scene* scene) noexcept;
 
     const ListQX<TLineGM>& List() const noexcept { return List_; }
     int32_t LineCount() const noexcept { return static_cast<int32_t>(List_.Size()); }

@@ -40,7 +40,7 @@ PointStore::~PointStore() {
     PointClearAll();
 }
 
-void PointStore::SetScene(Scene* scene) {
+void PointStore::SetScene(Scene* scene) noexcept {
     if (scene == Scene_) return;
     for (TPointGM* p : List_)
         ReleaseMarker(p);

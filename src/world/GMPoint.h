@@ -80,7 +80,7 @@ public:
 
     // Markers are made on this scene; without one (tests, the command-line tool) points have none
     // until a scene is set and MarkerUpdate runs.
-    void SetScene(Scene* scene);
+    void SetScene(Scene* scene) noexcept;
 
     const ListQX<TPointGM>& List() const noexcept { return List_; }
     TPointGM* First() const noexcept { return List_.First(); }

@@ -47,7 +47,7 @@ TriangleStore::~TriangleStore() {
     TriangleClearAll();
 }
 
-void TriangleStore::SetScene(Scene* scene) {
+void TriangleStore::SetScene(Scene* scene) noexcept {
     if (scene == Scene_) return;
     for (TTriangleGM* tri : List_)
         ReleaseObj(tri);

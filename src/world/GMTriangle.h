@@ -41,7 +41,7 @@ public:
     TriangleStore(const TriangleStore&) = delete;
     TriangleStore& operator=(const TriangleStore&) = delete;
 
-    void SetScene(Scene* scene);
+    void SetScene(Scene* scene) noexcept;
 
     const ListQX<TTriangleGM>& List() const noexcept { return List_; }
     int32_t TriangleCount() const noexcept { return static_cast<int32_t>(List_.Size()); }

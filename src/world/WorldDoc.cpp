@@ -76,12 +76,26 @@ void WorldDoc::WorldSaveAs(const std::u16string& fileName) {
     WorldSave();
 }
 
+void WorldDoc::SetScene(Scene* scene) noexcept {
+    Scene_ = scene;
+    Points.SetScene(scene);
+    Triangles.SetScene(scene);
+    Lines.SetScene(scene);
+}
+
 void WorldDoc::WorldClear() {
     // Dependency order: zones and links, lines, triangles, points, units (with their key group
     // lists), then the grid and other world lines. Kinds arrive with their own modules.
     Lines.LineClearAll();
     Triangles.TriangleClearAll();
     Points.PointClearAll();
+    WorldLines.WorldGridFree();
+    if (Scene_) {
+        WorldLines.WorldLineClearAll(*Scene_);
+    } else {
+        while (TgmWorldLine* line = WorldLines.Lines().First())
+            WorldLines.WorldLineDelete(line);
+    }
     LoadVersion = 0;
 }
 

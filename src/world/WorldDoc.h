@@ -11,8 +11,11 @@
 #include "world/GMLine.h"
 #include "world/GMPoint.h"
 #include "world/GMTriangle.h"
+#include "world/WorldLine.h"
 
 namespace gm {
+
+class Scene;
 
 class WorldDoc {
 public:
@@ -29,10 +32,17 @@ public:
     PointStore Points;
     TriangleStore Triangles{Keys};
     LineStore Lines{Keys};
+    WorldLineStore WorldLines; // the grid and every other world line
 
     WorldDoc() = default;
     WorldDoc(const WorldDoc&) = delete;
     WorldDoc& operator=(const WorldDoc&) = delete;
+
+    // The scene that the lists draw into, so that clearing the world releases their scene
+    // objects. Null (a document without a view) is allowed; objects left then are released by
+    // the lists' next drawing.
+    void SetScene(Scene* scene) noexcept;
+    Scene* GetScene() const noexcept { return Scene_; }
 
     // Replaces the document with the file's content. On failure the document is empty and
     // untitled and the result is the text to show ("Error : " + message); on success it is empty.
@@ -57,6 +67,8 @@ public:
     void WorldRead(TBufQX& buf);
 
 private:
+    Scene* Scene_ = nullptr;
+
     void UnitsWrite(TBufQX& buf);
     void KeyGroupsWrite(TBufQX& buf);
     void PointsWrite(TBufQX& buf);

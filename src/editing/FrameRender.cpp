@@ -1,0 +1,44 @@
+#include "editing/FrameRender.h"
+
+#include "foundation/QX_Error.h"
+#include "render/Camera.h"
+#include "render/Device.h"
+#include "render/Scene.h"
+#include "world/ViewFlags.h"
+#include "world/WorldDoc.h"
+
+namespace gm {
+
+void FrameUpdateLists(WorldDoc& doc, Scene& scene, Camera& camera, const ViewFlags& flags) {
+    (void)flags; // read by the lists that honour the View menu as they arrive
+    camera.CameraUpdate(doc.WorldRadius);
+    camera.HorizonUpdate(doc.WorldRadius);
+    // Lists in drawing-update order: unit visibility, zones, zone links, points, triangles,
+    // lines, world lines, the current unit's outline.
+    doc.WorldLines.WorldLineDrawAll(scene, camera);
+}
+
+void FrameDraw(Device& device, Scene& scene) {
+    if (!device.Clear(ClearTarget | ClearZBuffer, 0xFF000000u, 1.0f, 0))
+        RaiseQX("TgmObj3D Dev.Clear");
+    if (!device.BeginScene()) RaiseQX("TgmObj3D BeginScene");
+    device.SetRenderState(RenderState::ColorVertex, 1);
+    device.SetRenderState(RenderState::AlphaBlendEnable, 1);
+    device.SetRenderState(RenderState::SrcBlend, BlendSrcAlpha);
+    device.SetRenderState(RenderState::DestBlend, BlendInvSrcAlpha);
+    device.SetRenderState(RenderState::CullMode, CullCCW);
+    device.SetRenderState(RenderState::Clipping, 0);
+    device.SetRenderState(RenderState::DitherEnable, 1);
+    device.SetRenderState(RenderState::ZEnable, 1);
+    device.SetRenderState(RenderState::ZWriteEnable, 1);
+    device.SetRenderState(RenderState::ZFunc, CmpLessEqual);
+    device.SetTextureStageState(0, TextureStageState::MagFilter, TexFilterLinear);
+    device.SetTextureStageState(0, TextureStageState::MinFilter, TexFilterLinear);
+    device.SetTextureStageState(0, TextureStageState::MipFilter, TexFilterLinear);
+    scene.DrawLayer(0);
+    scene.DrawLayer(1);
+    if (!device.EndScene()) RaiseQX("TgmObj3D EndScene");
+    if (!device.Present()) RaiseQX("TgmObj3D Present");
+}
+
+} // namespace gm
