@@ -11,6 +11,10 @@ namespace gm {
 
 namespace {
 
+uint32_t UnitNumberOf(const TgmWorldUnit* u) {
+    return static_cast<uint32_t>(u->Number);
+}
+
 // A section whose object kind this build does not hold yet can only be empty.
 void ReadEmptySection(TBufQX& buf) {
     if (buf.GetDWord() != 0) RaiseQX("Incorrect format");
@@ -48,6 +52,7 @@ void WorldDoc::WorldRead(TBufQX& buf) {
     ZonesRead(buf);
     Points.PointTableClear();
     Points.PointNumbersReset();
+    Units.UnitCentreAll();
 }
 
 std::string WorldDoc::WorldOpen(const std::u16string& fileName) {
@@ -81,6 +86,7 @@ void WorldDoc::SetScene(Scene* scene) noexcept {
     Points.SetScene(scene);
     Triangles.SetScene(scene);
     Lines.SetScene(scene);
+    Units.SetScene(scene);
 }
 
 void WorldDoc::WorldClear() {
@@ -89,6 +95,7 @@ void WorldDoc::WorldClear() {
     Lines.LineClearAll();
     Triangles.TriangleClearAll();
     Points.PointClearAll();
+    Units.UnitClearAll();
     WorldLines.WorldGridFree();
     if (Scene_) {
         WorldLines.WorldLineClearAll(*Scene_);
@@ -107,22 +114,25 @@ float WorldDoc::WorldRadiusSet(const std::u16string& text) {
 }
 
 // --- Section slots, in file order. Each kind's module fills its pair. ---
-// Until world units exist no unit number resolves, so a file naming one fails to open.
+
+TgmWorldUnit* WorldDoc::UnitOf(uint32_t n) {
+    return n <= 0x7FFFFFFF ? Units.UnitByNumber(static_cast<int32_t>(n)) : nullptr;
+}
 
 void WorldDoc::UnitsWrite(TBufQX& buf) {
-    buf.AddDWord(0);
+    Units.UnitsWrite(buf);
 }
 void WorldDoc::KeyGroupsWrite(TBufQX& buf) {
-    buf.AddDWord(0);
+    Units.KeyGroupsWrite(buf);
 }
 void WorldDoc::PointsWrite(TBufQX& buf) {
-    Points.PointsWrite(buf, [](const TgmWorldUnit*) -> uint32_t { return 0; });
+    Points.PointsWrite(buf, UnitNumberOf);
 }
 void WorldDoc::TrianglesWrite(TBufQX& buf) {
-    Triangles.TrianglesWrite(buf, [](const TgmWorldUnit*) -> uint32_t { return 0; });
+    Triangles.TrianglesWrite(buf, UnitNumberOf);
 }
 void WorldDoc::LinesWrite(TBufQX& buf) {
-    Lines.LinesWrite(buf, [](const TgmWorldUnit*) -> uint32_t { return 0; });
+    Lines.LinesWrite(buf, UnitNumberOf);
 }
 void WorldDoc::ZonesWrite(TBufQX& buf) {
     buf.AddDWord(0); // zones
@@ -130,19 +140,19 @@ void WorldDoc::ZonesWrite(TBufQX& buf) {
 }
 
 void WorldDoc::UnitsRead(TBufQX& buf) {
-    ReadEmptySection(buf);
+    Units.UnitsRead(buf, LoadVersion);
 }
 void WorldDoc::KeyGroupsRead(TBufQX& buf) {
-    ReadEmptySection(buf);
+    Units.KeyGroupsRead(buf);
 }
 void WorldDoc::PointsRead(TBufQX& buf) {
-    Points.PointsRead(buf, [](uint32_t) -> TgmWorldUnit* { return nullptr; });
+    Points.PointsRead(buf, [this](uint32_t n) { return UnitOf(n); });
 }
 void WorldDoc::TrianglesRead(TBufQX& buf) {
-    Triangles.TrianglesRead(buf, Points, [](uint32_t) -> TgmWorldUnit* { return nullptr; });
+    Triangles.TrianglesRead(buf, Points, [this](uint32_t n) { return UnitOf(n); });
 }
 void WorldDoc::LinesRead(TBufQX& buf) {
-    Lines.LinesRead(buf, Points, [](uint32_t) -> TgmWorldUnit* { return nullptr; });
+    Lines.LinesRead(buf, Points, [this](uint32_t n) { return UnitOf(n); });
 }
 void WorldDoc::ZonesRead(TBufQX& buf) {
     ReadEmptySection(buf);

@@ -12,6 +12,7 @@
 #include "world/GMPoint.h"
 #include "world/GMTriangle.h"
 #include "world/WorldLine.h"
+#include "world/WorldUnit.h"
 
 namespace gm {
 
@@ -32,6 +33,7 @@ public:
     PointStore Points;
     TriangleStore Triangles{Keys};
     LineStore Lines{Keys};
+    UnitStore Units{Keys, Points, Triangles, Lines, WorldRadius};
     WorldLineStore WorldLines; // the grid and every other world line
 
     WorldDoc() = default;
@@ -69,6 +71,7 @@ public:
 private:
     Scene* Scene_ = nullptr;
 
+    TgmWorldUnit* UnitOf(uint32_t n); // null when the file names no such unit
     void UnitsWrite(TBufQX& buf);
     void KeyGroupsWrite(TBufQX& buf);
     void PointsWrite(TBufQX& buf);

@@ -1,0 +1,117 @@
+#pragma once
+// World units: placed instances of unit description files. A unit owns its key group list, its
+// triangles and its lines; its points may be shared with other units and die with the last one.
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <unordered_map>
+
+#include "foundation/QX_Buf.h"
+#include "foundation/QX_List.h"
+#include "render/VecTypes.h"
+#include "world/GMKey.h"
+
+namespace gm {
+
+class Scene;
+class TgmObj3D;
+class TPointGM;
+class PointStore;
+class TriangleStore;
+class LineStore;
+
+struct TBBCorner {
+    float Longitude = 0;
+    float Polar = 0;
+    TVec3 Pos;
+};
+
+class TgmWorldUnit : public IKeyUnit {
+public:
+    TgmWorldUnit* Prev = nullptr;
+    TgmWorldUnit* Next = nullptr;
+    std::u16string DescPath; // relative to the unit folder, lower case, "\" separated
+    bool Current = false;
+    TgmObj3D* SelObj = nullptr; // owned through the store's scene
+    TgmObj3D* BBObj = nullptr;  // likewise
+    int32_t Number = 0;
+    int32_t UnitType = 0;
+    int32_t TimeOffset = 0;
+    int32_t TimeLength = 0;
+    int32_t KeyGroup = 0;
+    TVec3 Centre;
+    bool Visible = true;
+    int32_t BBState = 0; // 1 computed, -1 computed and empty, 0 never computed
+    std::array<TBBCorner, 4> BBCorner;
+
+    int32_t KeyTimeOffset() const override { return TimeOffset; }
+    int32_t KeyTimeLength() const override { return TimeLength; }
+    int32_t KeyUnitType() const override { return UnitType; }
+    bool KeyVisible() const override { return Visible; }
+    int32_t KeyGroupIndex() const override { return KeyGroup; }
+};
+
+// The unit list of one world document and the operations that span units and their parts.
+class UnitStore {
+public:
+    UnitStore(KeyStore& keys, PointStore& points, TriangleStore& triangles, LineStore& lines,
+              const float& worldRadius);
+    ~UnitStore();
+    UnitStore(const UnitStore&) = delete;
+    UnitStore& operator=(const UnitStore&) = delete;
+
+    // Folder that description paths are relative to, in the system code page.
+    std::string UnitPath;
+
+    void SetScene(Scene* scene) noexcept;
+    const ListQX<TgmWorldUnit>& List() const noexcept { return List_; }
+
+    TgmWorldUnit* UnitAdd();
+    // Deletes the unit's lines, triangles, its share of its points, and its key group list.
+    void UnitDelete(TgmWorldUnit* u);
+    void UnitClearAll();
+    int32_t UnitCount() const noexcept { return static_cast<int32_t>(List_.Size()); }
+    TgmWorldUnit* UnitCurrent() const;
+    TgmWorldUnit* UnitByNumber(int32_t n);
+    void UnitsNumber(); // Number := 0 .. n-1 in list order
+    void UnitCentreAll();
+
+    TVec3 CalcCentre(TgmWorldUnit* u);
+    // The unit's point nearest to pos (the earliest on a tie), or null.
+    TPointGM* NearestPoint(const TgmWorldUnit* u, const TVec3& pos) const;
+    TPointGM* PointById(const TgmWorldUnit* u, const std::u16string& id) const;
+    // KeyGroup := index clamped to the unit's groups; the list's current group follows.
+    void SetKeyGroup(TgmWorldUnit* u, int32_t index);
+
+    // Loads the description at UnitPath + path and places the unit at (longitude, polar).
+    // Raises ErrorQX; the caller deletes the half-built unit.
+    void LoadDesc(TgmWorldUnit* u, const std::u16string& path, float longitude, float polar);
+    // Turns the points' unit-local positions into places around (longitude, polar).
+    void Place(TgmWorldUnit* u, float longitude, float polar);
+    // A new current unit from the description, or null with the reason in *reason.
+    TgmWorldUnit* UnitCreateAt(const std::u16string& path, float longitude, float polar,
+                               std::string* reason = nullptr);
+
+    void UnitsWrite(TBufQX& buf);
+    void UnitsRead(TBufQX& buf, int32_t loadVersion);
+    void KeyGroupsWrite(TBufQX& buf);
+    // Also checks that every unit's key group names one of its list's groups.
+    void KeyGroupsRead(TBufQX& buf);
+
+private:
+    void ReleaseOutlines(TgmWorldUnit* u) noexcept;
+    void RebuildByNumber();
+
+    KeyStore& Keys_;
+    PointStore& Points_;
+    TriangleStore& Triangles_;
+    LineStore& Lines_;
+    const float& WorldRadius_;
+    Scene* Scene_ = nullptr;
+    ListQX<TgmWorldUnit> List_;
+    std::unordered_map<int32_t, TgmWorldUnit*> ByNumber_;
+    bool ByNumberValid_ = false;
+};
+
+} // namespace gm
