@@ -64,6 +64,7 @@ void UnitStore::UnitDelete(TgmWorldUnit* u) {
     Points_.UnitRemove(u);
     Keys_.KeyGroupListDeleteUnit(u);
     ReleaseOutlines(u);
+    if (Current_ == u) Current_ = nullptr;
     ByNumberValid_ = false;
     List_.Erase(u);
 }
@@ -73,10 +74,13 @@ void UnitStore::UnitClearAll() {
         UnitDelete(u);
 }
 
-TgmWorldUnit* UnitStore::UnitCurrent() const {
-    for (TgmWorldUnit* u : List_)
-        if (u->Current) return u;
-    return nullptr;
+void UnitStore::SetCurrentUnit(TgmWorldUnit* u) {
+    if (Current_ && Current_ != u) {
+        Current_->Current = false;
+        ReleaseOutlines(Current_);
+    }
+    Current_ = u;
+    if (u) u->Current = true;
 }
 
 void UnitStore::RebuildByNumber() {
@@ -212,11 +216,7 @@ TgmWorldUnit* UnitStore::UnitCreateAt(const std::u16string& path, float longitud
         if (reason) *reason = e.Message();
         return nullptr;
     }
-    if (TgmWorldUnit* cur = UnitCurrent(); cur && cur != u) {
-        cur->Current = false;
-        ReleaseOutlines(cur);
-    }
-    u->Current = true;
+    SetCurrentUnit(u);
     CalcCentre(u);
     return u;
 }

@@ -14,6 +14,7 @@
 
 namespace gm {
 
+class Camera;
 class Scene;
 class TgmObj3D;
 class TPointGM;
@@ -72,7 +73,11 @@ public:
     void UnitDelete(TgmWorldUnit* u);
     void UnitClearAll();
     int32_t UnitCount() const noexcept { return static_cast<int32_t>(List_.Size()); }
-    TgmWorldUnit* UnitCurrent() const;
+    // The current unit. Change it only through SetCurrentUnit, which keeps it at hand without a
+    // scan of the list.
+    TgmWorldUnit* UnitCurrent() const noexcept { return Current_; }
+    // Makes u (or none) the only current unit; the previous one loses its outlines.
+    void SetCurrentUnit(TgmWorldUnit* u);
     TgmWorldUnit* UnitByNumber(int32_t n);
     void UnitsNumber(); // Number := 0 .. n-1 in list order
     void UnitCentreAll();
@@ -93,6 +98,27 @@ public:
     TgmWorldUnit* UnitCreateAt(const std::u16string& path, float longitude, float polar,
                                std::string* reason = nullptr);
 
+    // Replaces the unit by a fresh load of its description in the same place, keeping its
+    // points' places and links, type, time offset, time length and key group. False (the old
+    // unit untouched) when the description cannot be loaded.
+    bool UnitReload(TgmWorldUnit* old);
+    void UnitReloadCurrent();
+    void UnitReloadCurrentType(); // every unit with the current unit's DescPath, once each
+    void UnitReloadAll();
+
+    // "BB calc": the smallest-perimeter rectangle around the unit's triangle corners.
+    void CalcBB(TgmWorldUnit* u);
+    void BBCornersPos(TgmWorldUnit* u);
+    void BBCalcCurrent(const Camera& camera);
+    void BBCalcAll(const Camera& camera);
+    // Selection rectangle and bounding-box outline of a current unit; a unit that is not current
+    // releases them.
+    void Draw(TgmWorldUnit* u, const Camera& camera);
+    void UnitDrawCurrent(const Camera& camera);
+    void UnitVisibleAll(const Camera& camera);
+    // Recentres every unit of p's group (p's master, or p itself when it has none).
+    void UnitsRecentre(TPointGM* p);
+
     void UnitsWrite(TBufQX& buf);
     void UnitsRead(TBufQX& buf, int32_t loadVersion);
     void KeyGroupsWrite(TBufQX& buf);
@@ -109,6 +135,7 @@ private:
     LineStore& Lines_;
     const float& WorldRadius_;
     Scene* Scene_ = nullptr;
+    TgmWorldUnit* Current_ = nullptr;
     ListQX<TgmWorldUnit> List_;
     std::unordered_map<int32_t, TgmWorldUnit*> ByNumber_;
     bool ByNumberValid_ = false;
