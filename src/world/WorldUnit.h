@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 #include "foundation/QX_Buf.h"
 #include "foundation/QX_List.h"
@@ -51,6 +52,14 @@ public:
     int32_t KeyUnitType() const override { return UnitType; }
     bool KeyVisible() const override { return Visible; }
     int32_t KeyGroupIndex() const override { return KeyGroup; }
+};
+
+// One named port of one unit while ports are joined: Pos is the average of its points.
+struct TgmWorldPort {
+    TgmWorldUnit* Unit = nullptr;
+    std::u16string Name;
+    TVec3 Pos;
+    int32_t Count = 0;
 };
 
 // The unit list of one world document and the operations that span units and their parts.
@@ -116,6 +125,11 @@ public:
     void Draw(TgmWorldUnit* u, const Camera& camera);
     void UnitDrawCurrent(const Camera& camera);
     void UnitVisibleAll(const Camera& camera);
+    // Every port of the world (points with both PortId and PortLink), one per unit and name.
+    std::vector<TgmWorldPort> PortsCollect() const;
+    // Links u's port nearest to another unit's port of the same side (if closer than 100) to
+    // it, point by point of equal PortLink.
+    void PortAutoLink(TgmWorldUnit* u);
     // Recentres every unit of p's group (p's master, or p itself when it has none).
     void UnitsRecentre(TPointGM* p);
 
