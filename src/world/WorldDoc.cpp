@@ -110,6 +110,12 @@ float WorldDoc::WorldRadiusSet(const std::u16string& text) {
     const float next = std::max(MinRadius, static_cast<float>(StrToUIntQX(text)));
     const float delta = next - WorldRadius;
     WorldRadius = next;
+    // Every point keeps its height above or below the surface; groups move alike.
+    for (TPointGM* p : Points.List()) {
+        p->Radius += delta;
+        p->CalcPos();
+    }
+    Units.UnitCentreAll();
     return delta;
 }
 

@@ -104,6 +104,16 @@ TEST_F(WorldUnitTest, RefusedDescriptionsLeaveTheWorldUnchanged) {
     }
 }
 
+TEST_F(WorldUnitTest, RadiusChangeKeepsEveryPointsHeight) {
+    TgmWorldUnit* u = Pair(0, 90);
+    ASSERT_NE(u, nullptr);
+    EXPECT_EQ(Doc.WorldRadiusSet(u"2000"), 1000.0f);
+    EXPECT_EQ(Doc.Units.PointById(u, u"west")->Radius, 2000.0f);
+    EXPECT_EQ(Doc.Units.PointById(u, u"deep")->Radius, 1995.0f);
+    EXPECT_NEAR(Doc.Units.PointById(u, u"deep")->Pos.z, -1995, 0.05);
+    EXPECT_NEAR(u->Centre.z, -(2000 + 2000 + 1995) / 3.0, 0.1);
+}
+
 TEST_F(WorldUnitTest, SetKeyGroupClampsToTheGroups) {
     TgmWorldUnit* u = Pair();
     ASSERT_NE(u, nullptr);
