@@ -6,16 +6,27 @@
 #include "render/Scene.h"
 #include "world/ViewFlags.h"
 #include "world/WorldDoc.h"
+#include "world/WorldUnit.h"
 
 namespace gm {
 
+void FrameTick(WorldDoc& doc, uint64_t animClock) {
+    // Keys see a 32-bit clock; it wraps only after 24 days of uninterrupted animation.
+    doc.Keys.KeyUpdateAll(static_cast<int32_t>(static_cast<uint32_t>(animClock)));
+}
+
 void FrameUpdateLists(WorldDoc& doc, Scene& scene, Camera& camera, const ViewFlags& flags) {
-    (void)flags; // read by the lists that honour the View menu as they arrive
     camera.CameraUpdate(doc.WorldRadius);
     camera.HorizonUpdate(doc.WorldRadius);
     // Lists in drawing-update order: unit visibility, zones, zone links, points, triangles,
     // lines, world lines, the current unit's outline.
+    doc.Units.UnitVisibleAll(camera);
+    doc.Points.PointUpdateAll(camera, flags);
+    const UnitVisibleFn visible = [](const TgmWorldUnit* unit) { return unit->Visible; };
+    doc.Triangles.TriangleDrawAll(camera, visible);
+    doc.Lines.LineDrawAll(camera, flags, visible);
     doc.WorldLines.WorldLineDrawAll(scene, camera);
+    doc.Units.UnitDrawCurrent(camera);
 }
 
 void FrameDraw(Device& device, Scene& scene) {
