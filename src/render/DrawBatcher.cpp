@@ -139,7 +139,6 @@ bool DrawBatcher::Draw(PrimitiveType type, std::uint32_t minVertexIndex, std::ui
         LastBase_ = base;
     }
     const std::uint32_t shift = std::uint32_t(base) - minVertexIndex; // wraps as intended
-    Indices_.reserve(Indices_.size() + count);
     for (std::uint64_t i = 0; i < count; ++i)
         Indices_.push_back(indices[i] + shift);
     ++Draws_;
