@@ -183,13 +183,11 @@ std::string VersionText(int major, int minor) {
 } // namespace
 
 std::string GlVersionProblem(int major, int minor, bool openGLES) {
-    if (openGLES)
-        return "CreateDevice. Desktop OpenGL 2.1 or later is needed; this display offers OpenGL "
-               "ES " +
-               VersionText(major, minor);
-    if (major < 2 || (major == 2 && minor < 1))
-        return "CreateDevice. OpenGL 2.1 or later is needed; this display offers " +
-               VersionText(major, minor);
+    const std::string offered = (openGLES ? "OpenGL ES " : "") + VersionText(major, minor);
+    const char* needed = openGLES ? "Desktop OpenGL" : "OpenGL";
+    if (openGLES || major < 2 || (major == 2 && minor < 1))
+        return std::string("CreateDevice. ") + needed +
+               " 2.1 or later is needed; this display offers " + offered;
     return {};
 }
 
