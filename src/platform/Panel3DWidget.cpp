@@ -64,6 +64,8 @@ void Panel3DWidget::initializeGL() {
         DeviceError_ = e.Message();
     } catch (const std::exception& e) {
         DeviceError_ = std::string("CreateDevice. ") + e.what();
+    } catch (...) {
+        DeviceError_ = "CreateDevice";
     }
     if (DeviceError_.empty())
         emit deviceCreated();
@@ -88,6 +90,8 @@ void Panel3DWidget::paintGL() {
         error = e.Message();
     } catch (const std::exception& e) {
         error = e.what();
+    } catch (...) {
+        error = "Unknown error while drawing the panel";
     }
     if (error.empty()) return;
     // A frame that failed half-way leaves no scene open for the next one.
