@@ -1,0 +1,103 @@
+#include "platform/Panel3DWidget.h"
+
+#include <cmath>
+#include <exception>
+#include <utility>
+
+#include <QOpenGLContext>
+#include <QOpenGLFunctions>
+#include <QString>
+
+#include "foundation/Codec.h"
+#include "foundation/QX_Error.h"
+
+namespace gm {
+
+namespace {
+
+QString DisplayText(const std::string& message) {
+    return QString::fromStdU16String(AnsiToWideQX(message));
+}
+
+} // namespace
+
+Panel3DWidget::Panel3DWidget(QWidget* parent, GlDevice::ShaderPath path)
+    : QOpenGLWidget(parent), Device_(path) {
+    setObjectName(QStringLiteral("Panel3D"));
+    setFixedSize(PanelWidth, PanelHeight);
+    QSurfaceFormat format = QSurfaceFormat::defaultFormat();
+    format.setDepthBufferSize(24);
+    setFormat(format);
+}
+
+Panel3DWidget::~Panel3DWidget() {
+    // The base class destroys the context after this object is gone: no call back into it.
+    if (context()) disconnect(context(), nullptr, this, nullptr);
+    ReleaseDevice();
+}
+
+void Panel3DWidget::SetPaintCallback(PaintCallback callback) {
+    Paint_ = std::move(callback);
+}
+
+std::string Panel3DWidget::TakeFrameError() {
+    return std::exchange(FrameError_, std::string());
+}
+
+void Panel3DWidget::ReleaseDevice() {
+    if (!Device_.Created()) return;
+    // The device's objects live in the widget's context; free them while it still exists.
+    makeCurrent();
+    Device_.Release();
+    doneCurrent();
+}
+
+void Panel3DWidget::initializeGL() {
+    // A new context (the widget moved to another window) replaces the old one: release first.
+    if (context())
+        connect(context(), &QOpenGLContext::aboutToBeDestroyed, this, &Panel3DWidget::ReleaseDevice,
+                Qt::UniqueConnection);
+    DeviceError_.clear();
+    try {
+        Device_.Create(PanelWidth, PanelHeight);
+    } catch (const ErrorQX& e) {
+        DeviceError_ = e.Message();
+    } catch (const std::exception& e) {
+        DeviceError_ = std::string("CreateDevice. ") + e.what();
+    } catch (...) {
+        DeviceError_ = "CreateDevice";
+    }
+    if (DeviceError_.empty())
+        emit deviceCreated();
+    else
+        emit deviceFailed(DisplayText(DeviceError_));
+}
+
+void Panel3DWidget::paintGL() {
+    if (!Device_.Created()) {
+        // No device: the panel stays black and nothing is drawn.
+        context()->functions()->glClearColor(0, 0, 0, 1);
+        context()->functions()->glClear(GL_COLOR_BUFFER_BIT);
+        return;
+    }
+    const qreal ratio = devicePixelRatioF();
+    Device_.SetPixelSize(int(std::lround(width() * ratio)), int(std::lround(height() * ratio)));
+    if (!Paint_) return;
+    std::string error;
+    try {
+        Paint_(Device_);
+    } catch (const ErrorQX& e) {
+        error = e.Message();
+    } catch (const std::exception& e) {
+        error = e.what();
+    } catch (...) {
+        error = "Unknown error while drawing the panel";
+    }
+    if (error.empty()) return;
+    // A frame that failed half-way leaves no scene open for the next one.
+    Device_.EndScene();
+    FrameError_ = error;
+    emit frameFailed(DisplayText(error));
+}
+
+} // namespace gm

@@ -1,0 +1,59 @@
+#pragma once
+// The 3D panel: an OpenGL widget of fixed logical size that owns the graphics device and runs the
+// frame's drawing steps inside paintGL. Failures never leave Qt's event handlers: a device that
+// cannot be created is reported through deviceFailed (the panel then draws nothing), and an error
+// raised by the paint callback through frameFailed and TakeFrameError.
+
+#include <functional>
+#include <string>
+
+#include <QOpenGLWidget>
+
+#include "platform/GlDevice.h"
+
+namespace gm {
+
+class Panel3DWidget : public QOpenGLWidget {
+    Q_OBJECT
+
+public:
+    static constexpr int PanelWidth = 800;
+    static constexpr int PanelHeight = 600;
+
+    // Runs inside paintGL with the device ready and its context current.
+    using PaintCallback = std::function<void(Device&)>;
+
+    explicit Panel3DWidget(QWidget* parent = nullptr,
+                           GlDevice::ShaderPath path = GlDevice::ShaderPath::Auto);
+    ~Panel3DWidget() override;
+
+    void SetPaintCallback(PaintCallback callback);
+
+    // The device, for textures and for the scene; it draws only while DeviceReady().
+    GlDevice& GetDevice() noexcept { return Device_; }
+    bool DeviceReady() const noexcept { return Device_.Created(); }
+    // Why the device could not be created; empty when it was.
+    const std::string& DeviceError() const noexcept { return DeviceError_; }
+    // The message of the last paint that raised an error, once; empty when there was none.
+    std::string TakeFrameError();
+
+signals:
+    void deviceCreated();
+    // message: the error's 8-bit text converted for display
+    void deviceFailed(const QString& message);
+    void frameFailed(const QString& message);
+
+protected:
+    void initializeGL() override;
+    void paintGL() override;
+
+private:
+    void ReleaseDevice();
+
+    GlDevice Device_;
+    PaintCallback Paint_;
+    std::string DeviceError_;
+    std::string FrameError_;
+};
+
+} // namespace gm
