@@ -299,6 +299,7 @@ TEST_F(PointTest, SectionRoundTripsByteForByte) {
     // The master is written with its 1-based number: a's record follows the count.
     EXPECT_EQ(first.GetDWordAt(4 + 4 + 12), 3u);
     Points.PointNumbersReset();
+    const TVec3 cPos = c->Pos; // reading deletes the points written
     Read(first);
     ASSERT_EQ(Points.PointCount(), 3);
     TPointGM* ra = Points.First();
@@ -308,7 +309,7 @@ TEST_F(PointTest, SectionRoundTripsByteForByte) {
     EXPECT_EQ(rb->Master, rc);
     EXPECT_EQ(rc->Master, nullptr);
     EXPECT_EQ(rb->Units, (std::vector<TgmWorldUnit*>{Units[1], Units[2]}));
-    EXPECT_TRUE(Near(rc->Pos, c->Pos.x, c->Pos.y, c->Pos.z));
+    EXPECT_TRUE(Near(rc->Pos, cPos.x, cPos.y, cPos.z));
     EXPECT_EQ(Points.PointFromTable(2), rb);
     EXPECT_EQ(Points.PointFromTable(0), nullptr);
     ExpectStars();
