@@ -33,19 +33,7 @@ void FrameDraw(Device& device, Scene& scene) {
     if (!device.Clear(ClearTarget | ClearZBuffer, 0xFF000000u, 1.0f, 0))
         RaiseQX("TgmObj3D Dev.Clear");
     if (!device.BeginScene()) RaiseQX("TgmObj3D BeginScene");
-    device.SetRenderState(RenderState::ColorVertex, 1);
-    device.SetRenderState(RenderState::AlphaBlendEnable, 1);
-    device.SetRenderState(RenderState::SrcBlend, BlendSrcAlpha);
-    device.SetRenderState(RenderState::DestBlend, BlendInvSrcAlpha);
-    device.SetRenderState(RenderState::CullMode, CullCCW);
-    device.SetRenderState(RenderState::Clipping, 0);
-    device.SetRenderState(RenderState::DitherEnable, 1);
-    device.SetRenderState(RenderState::ZEnable, 1);
-    device.SetRenderState(RenderState::ZWriteEnable, 1);
-    device.SetRenderState(RenderState::ZFunc, CmpLessEqual);
-    device.SetTextureStageState(0, TextureStageState::MagFilter, TexFilterLinear);
-    device.SetTextureStageState(0, TextureStageState::MinFilter, TexFilterLinear);
-    device.SetTextureStageState(0, TextureStageState::MipFilter, TexFilterLinear);
+    SetFrameStates(device);
     scene.DrawLayer(0);
     scene.DrawLayer(1);
     if (!device.EndScene()) RaiseQX("TgmObj3D EndScene");

@@ -55,15 +55,18 @@ TFileQX::~TFileQX() {
     Clear();
 }
 
-void TFileQX::Clear() {
-    if (IsOpen()) {
+void TFileQX::CloseOsHandle() noexcept {
+    if (!IsOpen()) return;
 #ifdef _WIN32
-        CloseHandle(Handle_);
+    CloseHandle(Handle_);
 #else
-        ::close(Handle_);
+    ::close(Handle_);
 #endif
-        Handle_ = InvalidHandle;
-    }
+    Handle_ = InvalidHandle;
+}
+
+void TFileQX::Clear() {
+    CloseOsHandle();
     OpenCount = 0;
     FileName.clear();
 }
@@ -108,14 +111,7 @@ void TFileQX::OpenWith(bool readOnly) {
 }
 
 void TFileQX::CreateNew() {
-    if (IsOpen()) {
-#ifdef _WIN32
-        CloseHandle(Handle_);
-#else
-        ::close(Handle_);
-#endif
-        Handle_ = InvalidHandle;
-    }
+    CloseOsHandle();
     OpenCount = 0;
 #ifdef _WIN32
     HANDLE h = CreateFileA(FileName.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
@@ -133,14 +129,7 @@ void TFileQX::CreateNew() {
 void TFileQX::Close() {
     OpenCount -= 1;
     if (OpenCount <= 0) {
-        if (IsOpen()) {
-#ifdef _WIN32
-            CloseHandle(Handle_);
-#else
-            ::close(Handle_);
-#endif
-        }
-        Handle_ = InvalidHandle;
+        CloseOsHandle();
         OpenCount = 0;
     }
 }

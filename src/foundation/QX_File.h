@@ -46,6 +46,7 @@ private:
 #endif
     HandleType Handle_ = InvalidHandle;
     void OpenWith(bool readOnly);
+    void CloseOsHandle() noexcept;
 };
 
 // Writes a whole file so that the target is either fully replaced or untouched: the bytes go to a

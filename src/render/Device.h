@@ -126,4 +126,22 @@ constexpr std::uint64_t PrimitiveIndexCount(PrimitiveType type, std::uint32_t pr
     return std::uint64_t(primitiveCount) * (type == PrimitiveType::TriangleList ? 3u : 2u);
 }
 
+// The states every frame starts from: colour from the vertices, blending by source alpha,
+// counter-clockwise faces culled, depth test less-or-equal with depth writes, linear filtering.
+inline void SetFrameStates(Device& device) {
+    device.SetRenderState(RenderState::ColorVertex, 1);
+    device.SetRenderState(RenderState::AlphaBlendEnable, 1);
+    device.SetRenderState(RenderState::SrcBlend, BlendSrcAlpha);
+    device.SetRenderState(RenderState::DestBlend, BlendInvSrcAlpha);
+    device.SetRenderState(RenderState::CullMode, CullCCW);
+    device.SetRenderState(RenderState::Clipping, 0);
+    device.SetRenderState(RenderState::DitherEnable, 1);
+    device.SetRenderState(RenderState::ZEnable, 1);
+    device.SetRenderState(RenderState::ZWriteEnable, 1);
+    device.SetRenderState(RenderState::ZFunc, CmpLessEqual);
+    device.SetTextureStageState(0, TextureStageState::MagFilter, TexFilterLinear);
+    device.SetTextureStageState(0, TextureStageState::MinFilter, TexFilterLinear);
+    device.SetTextureStageState(0, TextureStageState::MipFilter, TexFilterLinear);
+}
+
 } // namespace gm

@@ -45,19 +45,7 @@ void GlTarget::DoneCurrent() {
 void BeginFrame(Device& dev, TColor32 clearColour) {
     dev.Clear(ClearTarget | ClearZBuffer, clearColour, 1.0f, 0);
     dev.BeginScene();
-    dev.SetRenderState(RenderState::ColorVertex, 1);
-    dev.SetRenderState(RenderState::AlphaBlendEnable, 1);
-    dev.SetRenderState(RenderState::SrcBlend, BlendSrcAlpha);
-    dev.SetRenderState(RenderState::DestBlend, BlendInvSrcAlpha);
-    dev.SetRenderState(RenderState::CullMode, CullCCW);
-    dev.SetRenderState(RenderState::Clipping, 0);
-    dev.SetRenderState(RenderState::DitherEnable, 1);
-    dev.SetRenderState(RenderState::ZEnable, 1);
-    dev.SetRenderState(RenderState::ZWriteEnable, 1);
-    dev.SetRenderState(RenderState::ZFunc, CmpLessEqual);
-    dev.SetTextureStageState(0, TextureStageState::MagFilter, TexFilterLinear);
-    dev.SetTextureStageState(0, TextureStageState::MinFilter, TexFilterLinear);
-    dev.SetTextureStageState(0, TextureStageState::MipFilter, TexFilterLinear);
+    SetFrameStates(dev);
     dev.SetVertexShader(FVF_Vertex3D);
 }
 

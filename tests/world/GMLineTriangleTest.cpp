@@ -11,6 +11,7 @@
 #include "render/Camera.h"
 #include "render/MemoryDecoder.h"
 #include "render/Scene.h"
+#include "world/FakeUnits.h"
 #include "world/GMPoint.h"
 #include "world/KeyTestUnit.h"
 #include "world/ViewFlags.h"
@@ -20,15 +21,7 @@ namespace {
 
 using test::ErrorOf;
 
-// Lines and triangles keep unit addresses only; stand-ins serve as units.
-struct FakeUnits {
-    std::array<char, 4> Storage{};
-    TgmWorldUnit* operator[](int i) { return reinterpret_cast<TgmWorldUnit*>(&Storage[i]); }
-    uint32_t NumberOf(const TgmWorldUnit* u) {
-        return static_cast<uint32_t>(reinterpret_cast<const char*>(u) - Storage.data());
-    }
-    TgmWorldUnit* ByNumber(uint32_t n) { return n < Storage.size() ? (*this)[int(n)] : nullptr; }
-};
+using FakeUnits = test::FakeUnits<4>;
 
 class LineTriangleTest : public ::testing::Test {
 protected:

@@ -12,6 +12,7 @@
 #include "render/Camera.h"
 #include "render/MemoryDecoder.h"
 #include "render/Scene.h"
+#include "world/FakeUnits.h"
 #include "world/KeyTestUnit.h"
 #include "world/ViewFlags.h"
 
@@ -20,15 +21,7 @@ namespace {
 
 using test::ErrorOf;
 
-// Points only keep unit addresses and hand them to the numbering callbacks; stand-ins do.
-struct FakeUnits {
-    std::array<char, 8> Storage{};
-    TgmWorldUnit* operator[](int i) { return reinterpret_cast<TgmWorldUnit*>(&Storage[i]); }
-    uint32_t NumberOf(const TgmWorldUnit* u) {
-        return static_cast<uint32_t>(reinterpret_cast<const char*>(u) - Storage.data());
-    }
-    TgmWorldUnit* ByNumber(uint32_t n) { return n < Storage.size() ? (*this)[int(n)] : nullptr; }
-};
+using FakeUnits = test::FakeUnits<8>;
 
 class PointTest : public ::testing::Test {
 protected:

@@ -91,8 +91,7 @@ TEST_F(UnitReloadTest, ReloadKeepsPlacesLinksAndSettingsAndTurnsANewPoint) {
     const float wPolar = w->Polar;
 
     // The description gains points north (local -y) and south of the centre.
-    Dir.Write("pair.txt",
-              Desc({{"w", -10, 0}, {"e", 10, 0}, {"n", 0, -10}, {"s", 0, 10}}, false));
+    Dir.Write("pair.txt", Desc({{"w", -10, 0}, {"e", 10, 0}, {"n", 0, -10}, {"s", 0, 10}}, false));
     ASSERT_TRUE(Doc.Units.UnitReload(u));
     EXPECT_EQ(Doc.Units.UnitCount(), 2);
     EXPECT_EQ(Doc.Units.UnitCurrent(), nullptr);
