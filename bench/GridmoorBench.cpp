@@ -1,0 +1,342 @@
+// The editor's performance on a large world: one frame, opening, saving, exporting, reloading
+// every unit and clearing, plus a reference loop that does only a frame's projections and vertex
+// writes. Run through `./dev bench`, which asks for repetitions; the summary at the end shows the
+// median of each figure against its target.
+//
+//   gridmoor-bench [--world-dir=DIR] [--units=N] [benchmark options]
+//
+// Without --world-dir the world is generated into a temporary folder that is removed afterwards.
+
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+#include "BenchSupport.h"
+#include "editing/FrameRender.h"
+#include "foundation/Codec.h"
+#include "foundation/QX_Error.h"
+#include "render/BatchingDevice.h"
+#include "render/Camera.h"
+#include "render/GR_DirectX.h"
+#include "render/Scene.h"
+#include "render/gm_Obj3D.h"
+#include "world/ViewFlags.h"
+#include "world/WorldDoc.h"
+#include "zones/GMOpt.h"
+
+namespace gm::bench {
+namespace {
+
+namespace fs = std::filesystem;
+
+// The grid of the default settings, as the editor builds it.
+constexpr int GridCount = 32;
+constexpr TColor32 GridFront = 0xC0FFFFFF;
+constexpr TColor32 GridBack = 0x00FFFFFF;
+constexpr uint64_t FrameStepMs = 20;
+
+struct Context {
+    BenchWorldFiles Files;
+};
+
+// The editor's view of a document: a scene on a batching device, the default camera and view,
+// the grid and the (hidden) background.
+struct EditorRig {
+    PatternDecoder Decoder;
+    Scene Scn{Decoder, TexFileNaming{"", WideToAnsiQX, nullptr}};
+    BatchingDevice Device;
+    WorldDoc Doc;
+    Camera Cam;
+    ViewFlags Flags;
+    uint64_t Clock = 0;
+
+    EditorRig() {
+        Device.Create(800, 600);
+        Scn.SetDevice(&Device);
+        Doc.SetScene(&Scn);
+        Cam.SetPanelSize(800, 600);
+        BackgroundObjNew(Scn, u".", Flags.Background, 800, 600);
+    }
+    ~EditorRig() {
+        Doc.WorldClear();
+        Doc.SetScene(nullptr);
+        Scn.Obj3DFreeAll();
+        Scn.SetDevice(nullptr);
+    }
+
+    void Open(const Context& ctx) {
+        const std::string error = Doc.WorldOpen(AnsiToWideQX(ctx.Files.WorldFile));
+        if (!error.empty()) RaiseQX(error);
+        Doc.Units.UnitPath = ctx.Files.UnitFolder;
+        Doc.WorldLines.WorldGridBuild(Doc.WorldRadius, GridCount, GridFront, GridBack);
+    }
+
+    void Frame() {
+        Clock += FrameStepMs;
+        FrameTick(Doc, Clock);
+        FrameUpdateLists(Doc, Scn, Cam, Flags);
+        FrameDraw(Device, Scn);
+    }
+};
+
+void Frame(benchmark::State& state, const Context& ctx) {
+    EditorRig rig;
+    rig.Open(ctx);
+    // The first frames make the scene objects and load the texture.
+    rig.Frame();
+    rig.Frame();
+    for (auto _ : state)
+        rig.Frame();
+    const BatchingDevice::FrameStats& s = rig.Device.LastFrame();
+    state.counters["gl_draw_calls"] = static_cast<double>(s.Batches);
+    state.counters["device_draws"] = static_cast<double>(s.Draws);
+    state.counters["vertices"] = static_cast<double>(s.Vertices);
+}
+
+// What a frame cannot avoid: project every point the lists project and write every vertex record
+// they write, with nothing else. The counts follow the world: points, unit centres, zone centres
+// and circles, grid ends; triangle corners, line ends, zone circles, link ends, grid ends.
+void Reference(benchmark::State& state, const Context& ctx) {
+    WorldDoc doc;
+    if (const std::string error = doc.WorldOpen(AnsiToWideQX(ctx.Files.WorldFile)); !error.empty())
+        RaiseQX(error);
+    const std::size_t gridLines = WorldGridSegments(doc.WorldRadius, GridCount).size();
+    const std::size_t zones = static_cast<std::size_t>(doc.Zones.ZoneCount());
+    std::vector<TVec3> in;
+    for (const TPointGM* p : doc.Points.List())
+        in.push_back(p->Pos);
+    for (const TgmWorldUnit* u : doc.Units.List())
+        in.push_back(u->Centre);
+    for (std::size_t i = 0; i < zones * (1 + ZoneStore::CircleVertices) + 2 * gridLines; ++i)
+        in.push_back(in[i % doc.Points.List().Size()]);
+    const std::size_t vertexCount =
+        3 * static_cast<std::size_t>(doc.Triangles.TriangleCount()) +
+        2 * static_cast<std::size_t>(doc.Lines.LineCount()) + zones * ZoneStore::CircleVertices +
+        2 * static_cast<std::size_t>(doc.Zones.ZoneLinkCount()) + 2 * gridLines;
+
+    Camera cam;
+    cam.SetPanelSize(800, 600);
+    cam.CameraUpdate(doc.WorldRadius);
+    std::vector<TVec3> projected(in.size());
+    std::vector<TVertex3D> out(vertexCount);
+    const float cx = static_cast<float>(cam.ScreenCentreX);
+    const float cy = static_cast<float>(cam.ScreenCentreY);
+    for (auto _ : state) {
+        for (std::size_t i = 0; i < in.size(); ++i)
+            projected[i] = Vec3TransformCoord(cam.ViewProjMatrix, in[i]);
+        std::size_t k = 0;
+        for (std::size_t i = 0; i < out.size(); ++i) {
+            const TVec3& q = projected[k];
+            out[i] = MakeVertex(0xFFFFFFFFu, cx + q.x, cy + q.y, q.z, 0, 0);
+            if (++k == projected.size()) k = 0;
+        }
+        benchmark::DoNotOptimize(out.data());
+        benchmark::ClobberMemory();
+    }
+    state.counters["projections"] = static_cast<double>(in.size());
+    state.counters["vertices"] = static_cast<double>(out.size());
+}
+
+void Open(benchmark::State& state, const Context& ctx) {
+    EditorRig rig;
+    for (auto _ : state) {
+        state.PauseTiming();
+        rig.Doc.WorldClear();
+        state.ResumeTiming();
+        rig.Open(ctx);
+    }
+    state.counters["points"] = rig.Doc.Points.PointCount();
+}
+
+void Save(benchmark::State& state, const Context& ctx) {
+    EditorRig rig;
+    rig.Open(ctx);
+    rig.Doc.WorldFileName = AnsiToWideQX((fs::path(ctx.Files.Folder) / "saved.raw").string());
+    for (auto _ : state)
+        rig.Doc.WorldSave();
+}
+
+void Export(benchmark::State& state, const Context& ctx) {
+    EditorRig rig;
+    rig.Open(ctx);
+    const std::string map = (fs::path(ctx.Files.Folder) / "edit.map").string();
+    const std::string opt = (fs::path(ctx.Files.Folder) / "edit.opt").string();
+    int64_t size = 0;
+    for (auto _ : state) {
+        Camera cam;
+        cam.SetPanelSize(800, 600);
+        OptState optState;
+        size = EndExport(rig.Doc, cam, optState, map, opt);
+    }
+    state.counters["opt_size"] = static_cast<double>(size);
+}
+
+// Reloading and clearing work on the world as the editor holds it, after frames were drawn.
+void ReloadAll(benchmark::State& state, const Context& ctx) {
+    EditorRig rig;
+    for (auto _ : state) {
+        state.PauseTiming();
+        rig.Open(ctx);
+        rig.Frame();
+        state.ResumeTiming();
+        rig.Doc.Units.UnitReloadAll();
+    }
+    state.counters["units"] = rig.Doc.Units.UnitCount();
+}
+
+void Clear(benchmark::State& state, const Context& ctx) {
+    EditorRig rig;
+    for (auto _ : state) {
+        state.PauseTiming();
+        rig.Open(ctx);
+        rig.Frame();
+        state.ResumeTiming();
+        rig.Doc.WorldClear();
+    }
+}
+
+// --- The summary --------------------------------------------------------------------------------
+
+struct Target {
+    const char* Name;
+    const char* Figure;
+    double Ms; // at most; 0 for none
+};
+
+constexpr Target Targets[] = {
+    {"frame", "frame (CPU)", 6}, {"reference", "reference loop", 0},
+    {"open", "open", 300},       {"save", "save", 200},
+    {"export", "export", 2000},  {"reload_all", "reload all", 2000},
+    {"clear", "clear", 100},
+};
+
+// The console output as usual, and the median (or the single run) of each benchmark kept.
+class SummaryReporter : public benchmark::ConsoleReporter {
+public:
+    struct Figure {
+        double RealMs = 0;
+        double CpuMs = 0;
+        std::map<std::string, double> Counters;
+        bool FromMedian = false;
+    };
+    std::map<std::string, Figure> Figures;
+
+    void ReportRuns(const std::vector<Run>& runs) override {
+        ConsoleReporter::ReportRuns(runs);
+        for (const Run& run : runs) {
+            if (run.error_occurred) continue;
+            const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
+            if (run.run_type == Run::RT_Aggregate && !median) continue;
+            Figure& f = Figures[run.run_name.function_name];
+            if (f.FromMedian && !median) continue;
+            const double toMs = 1e3 / benchmark::GetTimeUnitMultiplier(run.time_unit);
+            f.RealMs = run.GetAdjustedRealTime() * toMs;
+            f.CpuMs = run.GetAdjustedCPUTime() * toMs;
+            f.FromMedian = median;
+            for (const auto& [name, counter] : run.counters)
+                f.Counters[name] = counter.value;
+        }
+    }
+
+    void PrintSummary() const {
+        std::printf("\n%-16s %12s %12s %12s  %s\n", "figure", "median ms", "cpu ms", "target",
+                    "status");
+        for (const Target& t : Targets) {
+            const auto it = Figures.find(t.Name);
+            if (it == Figures.end()) continue;
+            const Figure& f = it->second;
+            char target[32] = "-";
+            if (t.Ms > 0) std::snprintf(target, sizeof target, "<= %g", t.Ms);
+            const char* status = t.Ms <= 0 ? "" : f.RealMs <= t.Ms ? "met" : "MISSED";
+            std::printf("%-16s %12.2f %12.2f %12s  %s\n", t.Figure, f.RealMs, f.CpuMs, target,
+                        status);
+        }
+        const auto frame = Figures.find("frame");
+        const auto ref = Figures.find("reference");
+        if (frame != Figures.end() && ref != Figures.end() && ref->second.RealMs > 0) {
+            const double ratio = frame->second.RealMs / ref->second.RealMs;
+            std::printf("%-16s %12.2f %12s %12s  %s\n", "frame/reference", ratio, "", "<= 5",
+                        ratio <= 5 ? "met" : "MISSED");
+        }
+        if (frame != Figures.end()) {
+            const auto calls = frame->second.Counters.find("gl_draw_calls");
+            if (calls != frame->second.Counters.end())
+                std::printf("%-16s %12.0f %12s %12s  %s\n", "GL draw calls", calls->second, "",
+                            "<= 64", calls->second <= 64 ? "met" : "MISSED");
+        }
+    }
+};
+
+std::string TakeOption(int& argc, char** argv, const char* prefix) {
+    std::string value;
+    const std::size_t n = std::strlen(prefix);
+    int out = 1;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strncmp(argv[i], prefix, n) == 0)
+            value = argv[i] + n;
+        else
+            argv[out++] = argv[i];
+    }
+    argc = out;
+    return value;
+}
+
+int Main(int argc, char** argv) {
+    std::string folder = TakeOption(argc, argv, "--world-dir=");
+    const std::string units = TakeOption(argc, argv, "--units=");
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 2;
+
+    BenchWorldOptions options;
+    if (!units.empty()) options.Units = std::stoi(units);
+    const bool temporary = folder.empty();
+    if (temporary)
+        folder =
+            (fs::temp_directory_path() / ("gridmoor-bench-" + std::to_string(getpid()))).string();
+
+    Context ctx;
+    ctx.Files = BenchWorldGenerate(folder, options);
+    std::printf("Benchmark world in %s: %s (built in %.1f s, %ju bytes)\n", folder.c_str(),
+                CountsText(ctx.Files.Counts).c_str(), ctx.Files.BuildSeconds,
+                static_cast<std::uintmax_t>(fs::file_size(ctx.Files.WorldFile)));
+
+    auto add = [&ctx](const char* name, void (*fn)(benchmark::State&, const Context&)) {
+        return benchmark::RegisterBenchmark(name, [fn, &ctx](benchmark::State& s) { fn(s, ctx); })
+            ->Unit(benchmark::kMillisecond)
+            ->UseRealTime();
+    };
+    add("frame", Frame);
+    add("reference", Reference);
+    add("open", Open);
+    add("save", Save);
+    add("export", Export);
+    add("reload_all", ReloadAll);
+    add("clear", Clear);
+
+    SummaryReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    reporter.PrintSummary();
+    benchmark::Shutdown();
+    if (temporary) fs::remove_all(folder);
+    return 0;
+}
+
+} // namespace
+} // namespace gm::bench
+
+int main(int argc, char** argv) {
+    try {
+        return gm::bench::Main(argc, argv);
+    } catch (const gm::ErrorQX& e) {
+        std::fprintf(stderr, "gridmoor-bench: %s\n", e.Message().c_str());
+        return 1;
+    }
+}
