@@ -36,8 +36,7 @@ void FrameDraw(Device& device, Scene& scene) {
         RaiseQX("TgmObj3D Dev.Clear");
     if (!device.BeginScene()) RaiseQX("TgmObj3D BeginScene");
     SetFrameStates(device);
-    scene.DrawLayer(0);
-    scene.DrawLayer(1);
+    scene.DrawLayers();
     if (!device.EndScene()) RaiseQX("TgmObj3D EndScene");
     if (!device.Present()) RaiseQX("TgmObj3D Present");
 }

@@ -75,6 +75,8 @@ public:
                                 std::uint32_t vertexCount, std::uint32_t primitiveCount,
                                 const std::uint32_t* indices, const TVertex3D* vertices) override;
     std::unique_ptr<DeviceTexture> CreateTexture(int width, int height, TexFormat format) override;
+    // States only reach the batcher, where a repeat changes nothing.
+    bool NeedsRepeatedStates() const override { return false; }
 
     // Shared with the textures, which may outlive the device.
     struct Hub {

@@ -36,6 +36,7 @@ public:
                                 std::uint32_t vertexCount, std::uint32_t primitiveCount,
                                 const std::uint32_t* indices, const TVertex3D* vertices) override;
     std::unique_ptr<DeviceTexture> CreateTexture(int width, int height, TexFormat format) override;
+    bool NeedsRepeatedStates() const override { return false; }
 
     // What the frame between the last two Presents handed on.
     struct FrameStats {

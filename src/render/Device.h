@@ -119,6 +119,11 @@ public:
     // One level, managed memory. Null on failure (including a size the device cannot hold).
     virtual std::unique_ptr<DeviceTexture> CreateTexture(int width, int height,
                                                          TexFormat format) = 0;
+
+    // Whether the scene must repeat a state call that sets the value the scene itself set last
+    // in the same layer. Devices that only track state (a repeat changes nothing they draw) say
+    // no, which spares tens of thousands of calls a frame; devices that log calls say yes.
+    virtual bool NeedsRepeatedStates() const { return true; }
 };
 
 // Indices a draw of primitiveCount primitives reads.

@@ -47,6 +47,8 @@ static_assert(offsetof(TVertex3D, rhw) == 12 && offsetof(TVertex3D, diffuse) == 
 // Pre-transformed position with reciprocal w, diffuse colour, one texture coordinate pair.
 constexpr std::uint32_t FVF_Vertex3D = 0x144;
 
-TVertex3D MakeVertex(TColor32 colour, float x, float y, float z, float tu, float tv);
+constexpr TVertex3D MakeVertex(TColor32 colour, float x, float y, float z, float tu, float tv) {
+    return TVertex3D{x, y, z, 1.0f, colour, tu, tv};
+}
 
 } // namespace gm

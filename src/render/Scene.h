@@ -39,12 +39,30 @@ public:
     void Draw(TgmObj3D& obj);
     // Draws every visible object of that layer, oldest first.
     void DrawLayer(int layer);
+    // DrawLayer(0) then DrawLayer(1), in one walk over the objects.
+    void DrawLayers();
     bool TextureBound() const noexcept { return TextureBound_; }
 
 private:
+    // The states this scene set on the device during one DrawLayer, so that repeats can be left
+    // out on devices that allow it.
+    struct StateCache {
+        bool Shader = false;
+        int Depth = -1;
+        bool Stages = false; // stage 0 set for a textured node
+        DeviceTexture* Texture = nullptr;
+    };
+    void DrawObject(TgmObj3D& obj, StateCache* cache);
+
+    // The objects in list order, for walks that read ahead; rebuilt after objects were freed.
+    const std::vector<TgmObj3D*>& Order();
+
     Device* Device_ = nullptr;
     bool TextureBound_ = false;
     ListQX<TgmObj3D> Objects_;
+    std::vector<TgmObj3D*> Order_;
+    bool OrderValid_ = true;
+    std::vector<TgmObj3D*> LayerOne_; // scratch of DrawLayers
 };
 
 } // namespace gm

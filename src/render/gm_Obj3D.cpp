@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "foundation/Prefetch.h"
 #include "foundation/QX_Error.h"
 #include "render/Scene.h"
 
@@ -124,15 +125,38 @@ void TgmObj3D::SetColor(TColor32 colour) {
 }
 
 TgmObj3D* Scene::Obj3DNew() {
-    return Objects_.Append(std::make_unique<TgmObj3D>(Textures));
+    TgmObj3D* obj = Objects_.Append(std::make_unique<TgmObj3D>(Textures));
+    if (OrderValid_) {
+        try {
+            Order_.push_back(obj);
+        } catch (...) {
+            OrderValid_ = false; // rebuilt when next needed
+        }
+    }
+    return obj;
 }
 
 void Scene::Obj3DFree(TgmObj3D* obj) noexcept {
-    if (obj) Objects_.Erase(obj);
+    if (!obj) return;
+    Objects_.Erase(obj);
+    OrderValid_ = false;
 }
 
 void Scene::Obj3DFreeAll() noexcept {
     Objects_.Clear();
+    Order_.clear();
+    OrderValid_ = true;
+}
+
+const std::vector<TgmObj3D*>& Scene::Order() {
+    if (!OrderValid_) {
+        Order_.clear();
+        Order_.reserve(Objects_.Size());
+        for (TgmObj3D* obj : Objects_)
+            Order_.push_back(obj);
+        OrderValid_ = true;
+    }
+    return Order_;
 }
 
 namespace {
@@ -151,27 +175,44 @@ bool NodeFitsVertices(const TPrimNode& node, int vertexCount) {
 
 void Scene::Draw(TgmObj3D& obj) {
     if (!Device_) return;
+    DrawObject(obj, nullptr);
+}
+
+void Scene::DrawObject(TgmObj3D& obj, StateCache* cache) {
     Device& dev = *Device_;
-    if (!dev.SetVertexShader(FVF_Vertex3D)) RaiseQX("TgmObj3D Draw");
+    if (!cache || !cache->Shader) {
+        if (!dev.SetVertexShader(FVF_Vertex3D)) RaiseQX("TgmObj3D Draw");
+        if (cache) cache->Shader = true;
+    }
     const std::uint32_t depth = obj.DepthTest ? 1 : 0;
-    dev.SetRenderState(RenderState::ZEnable, depth);
-    dev.SetRenderState(RenderState::ZWriteEnable, depth);
+    if (!cache || cache->Depth != int(depth)) {
+        dev.SetRenderState(RenderState::ZEnable, depth);
+        dev.SetRenderState(RenderState::ZWriteEnable, depth);
+        if (cache) cache->Depth = int(depth);
+    }
     const int vertexCount = obj.VertexCount();
     for (const TPrimNode* node : obj.Prims()) {
         if (!NodeFitsVertices(*node, vertexCount)) continue;
         // A texture whose file failed to load draws like an untextured node.
         DeviceTexture* texture = node->Texture ? node->Texture->DevTex.get() : nullptr;
         if (texture) {
-            dev.SetTexture(0, texture);
-            dev.SetTextureStageState(0, TextureStageState::ColorOp, TexOpSelectArg1);
-            dev.SetTextureStageState(0, TextureStageState::ColorArg1, TexArgTexture);
-            dev.SetTextureStageState(0, TextureStageState::AlphaOp, TexOpModulate);
-            dev.SetTextureStageState(0, TextureStageState::AlphaArg1, TexArgTexture);
-            dev.SetTextureStageState(0, TextureStageState::AlphaArg2, TexArgDiffuse);
+            if (!cache || !cache->Stages || cache->Texture != texture) {
+                dev.SetTexture(0, texture);
+                dev.SetTextureStageState(0, TextureStageState::ColorOp, TexOpSelectArg1);
+                dev.SetTextureStageState(0, TextureStageState::ColorArg1, TexArgTexture);
+                dev.SetTextureStageState(0, TextureStageState::AlphaOp, TexOpModulate);
+                dev.SetTextureStageState(0, TextureStageState::AlphaArg1, TexArgTexture);
+                dev.SetTextureStageState(0, TextureStageState::AlphaArg2, TexArgDiffuse);
+                if (cache) {
+                    cache->Stages = true;
+                    cache->Texture = texture;
+                }
+            }
             TextureBound_ = true;
         } else if (TextureBound_) {
             dev.SetTexture(0, nullptr);
             TextureBound_ = false;
+            if (cache) cache->Texture = nullptr;
         }
         dev.DrawIndexedPrimitiveUP(node->PrimType, 0, std::uint32_t(vertexCount),
                                    std::uint32_t(node->PrimCount), node->Indices.data(),
@@ -179,10 +220,48 @@ void Scene::Draw(TgmObj3D& obj) {
     }
 }
 
+namespace {
+
+// How many objects ahead a walk asks for: enough to cover a miss while the objects in between are
+// drawn.
+constexpr std::size_t ReadAhead = 8;
+
+} // namespace
+
 void Scene::DrawLayer(int layer) {
     if (!Device_) return;
-    for (TgmObj3D* obj : Objects_)
-        if (obj->Visible && obj->Layer == layer) Draw(*obj);
+    StateCache cache;
+    StateCache* const c = Device_->NeedsRepeatedStates() ? nullptr : &cache;
+    const std::vector<TgmObj3D*>& order = Order();
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        if (i + ReadAhead < order.size()) PrefetchQX(order[i + ReadAhead]);
+        TgmObj3D* obj = order[i];
+        if (obj->Visible && obj->Layer == layer) DrawObject(*obj, c);
+    }
+}
+
+// Drawing changes no object, so the layer-1 objects found while layer 0 is drawn are the ones
+// DrawLayer(1) would find, in the same order.
+void Scene::DrawLayers() {
+    if (!Device_) return;
+    const bool repeat = Device_->NeedsRepeatedStates();
+    const std::vector<TgmObj3D*>& order = Order();
+    LayerOne_.clear();
+    {
+        StateCache cache;
+        for (std::size_t i = 0; i < order.size(); ++i) {
+            if (i + ReadAhead < order.size()) PrefetchQX(order[i + ReadAhead]);
+            TgmObj3D* obj = order[i];
+            if (!obj->Visible) continue;
+            if (obj->Layer == 0)
+                DrawObject(*obj, repeat ? nullptr : &cache);
+            else if (obj->Layer == 1)
+                LayerOne_.push_back(obj);
+        }
+    }
+    StateCache cache;
+    for (TgmObj3D* obj : LayerOne_)
+        DrawObject(*obj, repeat ? nullptr : &cache);
 }
 
 TgmObj3D* BackgroundObjNew(Scene& scene, std::u16string_view startDir, bool visible, float width,

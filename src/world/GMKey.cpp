@@ -1,5 +1,6 @@
 #include "world/GMKey.h"
 
+#include "foundation/Prefetch.h"
 #include "foundation/QX_BlockPar.h"
 #include "foundation/QX_Error.h"
 #include "foundation/QX_Str.h"
@@ -25,10 +26,13 @@ int64_t RoundHalfEven(double v) {
     constexpr double kLimit = 9.0e18;
     if (v >= kLimit) return static_cast<int64_t>(kLimit);
     if (v <= -kLimit) return -static_cast<int64_t>(kLimit);
-    double r = std::floor(v);
-    const double diff = v - r;
-    if (diff > 0.5 || (diff == 0.5 && std::fmod(r, 2.0) != 0.0)) r += 1.0;
-    return static_cast<int64_t>(r);
+    // Floor and parity in integers: exact within the clamp above, and far cheaper than
+    // std::floor and std::fmod, which keys call several times a frame.
+    int64_t r = static_cast<int64_t>(v); // towards zero
+    if (static_cast<double>(r) > v) --r;
+    const double diff = v - static_cast<double>(r);
+    if (diff > 0.5 || (diff == 0.5 && (r & 1) != 0)) ++r;
+    return r;
 }
 
 // Durations that wrapped to negative numbers when loaded are walked as zero.
@@ -84,49 +88,88 @@ private:
 // --- TKeyGM ---------------------------------------------------------------------------------
 
 TKeyGM::TKeyGM(TKeyGroupList* list, TKeyInterpolate interpolate, int32_t size)
-    : List(list), Size(size), Interpolate(interpolate) {
+    : List(list), Interpolate(interpolate), Size_(size) {
     if (size < 1) RaiseQX("TKeyGM.Create. size=" + std::to_string(size));
-    const std::size_t rows = list ? static_cast<std::size_t>(list->GroupCount()) : 0;
-    Values.assign(rows, std::vector<uint8_t>(static_cast<std::size_t>(size), 0));
-    Durations.assign(1, 0);
-    Value.assign(static_cast<std::size_t>(size), 0);
-    if (List) ++List->KeyCount_;
+    const int32_t rows = list ? list->GroupCount() : 0;
+    Relayout(
+        1, rows, [](int32_t) { return -1; }, [](int32_t) { return -1; });
+    if (size > SmallValueSize)
+        BigValue_ = std::make_unique<uint8_t[]>(static_cast<std::size_t>(size));
+    if (List) List->AttachKey(this);
 }
 
 TKeyGM::~TKeyGM() {
-    if (List) --List->KeyCount_;
+    if (List) List->DetachKey(this);
 }
 
-uint32_t TKeyGM::ValueColor() const {
-    uint32_t v = 0;
-    for (std::size_t b = 0; b < 4 && b < Value.size(); ++b)
-        v |= static_cast<uint32_t>(Value[b]) << (8 * b);
-    return v;
+template <class FromKey, class FromRow>
+void TKeyGM::Relayout(int32_t count, int32_t rows, FromKey fromKey, FromRow fromRow) {
+    const std::size_t size = static_cast<std::size_t>(Size_);
+    const std::size_t rowBytes = static_cast<std::size_t>(count) * size;
+    const std::size_t bytes = static_cast<std::size_t>(rows) * rowBytes;
+    const std::size_t words = static_cast<std::size_t>(count) + (bytes + 3) / 4;
+    std::unique_ptr<int32_t[]> data(new int32_t[words]());
+    auto* out = reinterpret_cast<uint8_t*>(data.get() + count);
+    for (int32_t k = 0; k < count; ++k) {
+        const int32_t from = fromKey(k);
+        if (from >= 0) data[static_cast<std::size_t>(k)] = Duration(from);
+    }
+    for (int32_t r = 0; r < rows; ++r) {
+        const int32_t row = fromRow(r);
+        if (row < 0) continue;
+        for (int32_t k = 0; k < count; ++k) {
+            const int32_t from = fromKey(k);
+            if (from >= 0)
+                std::memcpy(out + static_cast<std::size_t>(r) * rowBytes +
+                                static_cast<std::size_t>(k) * size,
+                            ValueAt(row, from), size);
+        }
+    }
+    Data_ = std::move(data);
+    Count_ = count;
+    Rows_ = rows;
+}
+
+uint32_t TKeyGM::ValueColor() const noexcept {
+    const uint8_t* v = Value();
+    uint32_t c = 0;
+    for (int32_t b = 0; b < 4 && b < Size_; ++b)
+        c |= static_cast<uint32_t>(v[b]) << (8 * b);
+    return c;
 }
 
 void TKeyGM::KeyInsert(int32_t i) {
-    if (i < 0 || i > Count || Count >= kInt32Max) RaiseQX("TKeyGM.KeyInsert");
-    const std::size_t size = static_cast<std::size_t>(Size);
-    const std::size_t at = static_cast<std::size_t>(i) * size;
-    const std::size_t from = static_cast<std::size_t>(i < Count ? i : i - 1) * size;
-    for (auto& row : Values) {
-        // Copy first: inserting may reallocate the row the source bytes live in.
-        const std::vector<uint8_t> copy(row.begin() + static_cast<std::ptrdiff_t>(from),
-                                        row.begin() + static_cast<std::ptrdiff_t>(from + size));
-        row.insert(row.begin() + static_cast<std::ptrdiff_t>(at), copy.begin(), copy.end());
-    }
-    const int32_t d = Durations[static_cast<std::size_t>(i < Count ? i : i - 1)];
-    Durations.insert(Durations.begin() + i, d);
-    ++Count;
+    if (i < 0 || i > Count_ || Count_ >= kInt32Max) RaiseQX("TKeyGM.KeyInsert");
+    const int32_t source = i < Count_ ? i : i - 1;
+    Relayout(
+        Count_ + 1, Rows_, [&](int32_t k) { return k < i    ? k
+                                                   : k == i ? source
+                                                            : k - 1; },
+        [](int32_t r) { return r; });
 }
 
 void TKeyGM::KeyDelete(int32_t i) {
-    if (i < 0 || i >= Count || Count <= 1) RaiseQX("TKeyGM.KeyDelete");
-    const std::ptrdiff_t size = Size;
-    for (auto& row : Values)
-        row.erase(row.begin() + i * size, row.begin() + (i + 1) * size);
-    Durations.erase(Durations.begin() + i);
-    --Count;
+    if (i < 0 || i >= Count_ || Count_ <= 1) RaiseQX("TKeyGM.KeyDelete");
+    Relayout(
+        Count_ - 1, Rows_, [&](int32_t k) { return k < i ? k : k + 1; },
+        [](int32_t r) { return r; });
+}
+
+void TKeyGroupList::InsertRowAll(int32_t row) {
+    for (TKeyGM* key : Keys_)
+        key->InsertRow(row);
+}
+
+void TKeyGM::InsertRow(int32_t row) {
+    const int32_t at = std::min(row, Rows_);
+    // A copy of the row that was there, of the one before when the new row is last, zeros when
+    // there was none.
+    const int32_t source = at < Rows_ ? at : at - 1;
+    Relayout(
+        Count_, Rows_ + 1, [](int32_t k) { return k; },
+        [&](int32_t r) { return r < at    ? r
+                                : r == at ? source
+                                          : r - 1; });
 }
 
 void TKeyGM::Load(const std::u16string& text) {
@@ -135,43 +178,42 @@ void TKeyGM::Load(const std::u16string& text) {
         return k < items.size() ? std::u16string(items[k]) : std::u16string();
     };
     const uint64_t n = StrToUIntQX(item(0));
-    const uint64_t rows = Values.size();
+    const uint64_t rows = static_cast<uint64_t>(Rows_);
     // Every key needs a duration and a value per group: a count the text cannot back is damage,
     // and is rejected before the key grows to it.
     if (n > 0 && (n > static_cast<uint64_t>(kInt32Max) || items.size() < 1 + n + rows * n))
         RaiseQX("TKeyGM.Load");
-    const int64_t count = static_cast<int64_t>(n);
-    if (count > Count) {
-        Durations.reserve(static_cast<std::size_t>(count));
-        for (auto& row : Values)
-            row.reserve(static_cast<std::size_t>(count) * static_cast<std::size_t>(Size));
+    // Growing copies the last entry into the new ones, as KeyInsert at the end would; a count
+    // of 0 shrinks to one key and then fails as KeyDelete of the last key does.
+    const int32_t count = n == 0 ? 1 : static_cast<int32_t>(n);
+    if (count != Count_) {
+        const int32_t last = Count_ - 1;
+        Relayout(
+            count, Rows_, [last](int32_t k) { return std::min(k, last); },
+            [](int32_t r) { return r; });
     }
-    while (Count < count)
-        KeyInsert(Count);
-    while (Count > count)
-        KeyDelete(Count - 1); // a count of 0 ends here with "TKeyGM.KeyDelete"
+    if (n == 0) RaiseQX("TKeyGM.KeyDelete");
 
     Total = 0;
-    for (int32_t i = 0; i < Count; ++i) {
-        Durations[static_cast<std::size_t>(i)] =
-            static_cast<int32_t>(StrToUIntQX(item(1 + static_cast<uint64_t>(i))));
-        Total += Walked(Durations[static_cast<std::size_t>(i)]);
+    for (int32_t i = 0; i < Count_; ++i) {
+        SetDuration(i, static_cast<int32_t>(StrToUIntQX(item(1 + static_cast<uint64_t>(i)))));
+        Total += Walked(Duration(i));
     }
 
     uint64_t next = 1 + n;
     std::u16string part;
-    for (std::size_t g = 0; g < Values.size(); ++g) {
-        for (int32_t k = 0; k < Count; ++k) {
+    for (int32_t g = 0; g < Rows_; ++g) {
+        for (int32_t k = 0; k < Count_; ++k) {
             const std::u16string value = TrimQX(item(next++));
             // Parts are separated by single spaces; an empty item has no parts.
             const int32_t parts =
                 value.empty()
                     ? 0
                     : 1 + static_cast<int32_t>(std::count(value.begin(), value.end(), u' '));
-            if (parts != Size) RaiseQX("TKeyGM.Load");
-            uint8_t* out = ValueAt(static_cast<int32_t>(g), k);
+            if (parts != Size_) RaiseQX("TKeyGM.Load");
+            uint8_t* out = ValueAt(g, k);
             std::size_t start = 0;
-            for (int32_t b = 0; b < Size; ++b) {
+            for (int32_t b = 0; b < Size_; ++b) {
                 std::size_t end = value.find(u' ', start);
                 if (end == std::u16string::npos) end = value.size();
                 part.assign(value, start, end - start);
@@ -183,18 +225,18 @@ void TKeyGM::Load(const std::u16string& text) {
 }
 
 std::u16string TKeyGM::Save() const {
-    std::u16string s = IntToWideQX(Count);
+    std::u16string s = IntToWideQX(Count_);
     // Durations are written back as the unsigned numbers they were read from, so a wrapped
     // duration reloads with the same stored value.
-    for (int32_t d : Durations) {
+    for (int32_t i = 0; i < Count_; ++i) {
         s += u',';
-        s += IntToWideQX(static_cast<uint32_t>(d));
+        s += IntToWideQX(static_cast<uint32_t>(Duration(i)));
     }
-    for (std::size_t g = 0; g < Values.size(); ++g) {
-        for (int32_t k = 0; k < Count; ++k) {
+    for (int32_t g = 0; g < Rows_; ++g) {
+        for (int32_t k = 0; k < Count_; ++k) {
             s += u',';
-            const uint8_t* v = ValueAt(static_cast<int32_t>(g), k);
-            for (int32_t b = 0; b < Size; ++b) {
+            const uint8_t* v = ValueAt(g, k);
+            for (int32_t b = 0; b < Size_; ++b) {
                 if (b > 0) s += u' ';
                 s += ByteToHexQX(v[b]);
             }
@@ -204,12 +246,16 @@ std::u16string TKeyGM::Save() const {
 }
 
 TKeyCalc TKeyGM::Calc(float time) const {
-    const TKeyCalc first;
-    if (Count <= 1 || Durations.size() < static_cast<std::size_t>(Count)) return first;
     const IKeyUnit* unit = List ? List->Unit : nullptr;
-    const float shifted = time + (unit ? static_cast<float>(unit->KeyTimeOffset()) : 0.0f);
+    if (!unit) return CalcFor(time, 0, 0);
+    return CalcFor(time, unit->KeyTimeOffset(), unit->KeyTimeLength());
+}
+
+TKeyCalc TKeyGM::CalcFor(float time, int32_t timeOffset, int64_t length) const {
+    const TKeyCalc first;
+    if (Count_ <= 1) return first;
+    const float shifted = time + static_cast<float>(timeOffset);
     int64_t t = RoundHalfEven(shifted);
-    const int64_t length = unit ? unit->KeyTimeLength() : 0;
     if (length <= Total) {
         // A zero period (all durations 0, no longer time length) has no time to reduce by.
         if (Total <= 0) return first;
@@ -224,11 +270,11 @@ TKeyCalc TKeyGM::Calc(float time) const {
     int32_t zero = 0;
     int64_t passed = 0; // time walked in the current pass
     for (int32_t i = 0;;) {
-        const int64_t d = Walked(Durations[static_cast<std::size_t>(i)]);
+        const int64_t d = Walked(Duration(i));
         if (t - d < 0) {
             TKeyCalc r;
             r.Index = i;
-            r.Next = i + 1 == Count ? 0 : i + 1;
+            r.Next = i + 1 == Count_ ? 0 : i + 1;
             // Only a negative time meets a zero duration here; it stays on that key.
             r.Fraction =
                 d > 0 ? static_cast<float>(static_cast<double>(t) / static_cast<double>(d)) : 0.0f;
@@ -237,8 +283,8 @@ TKeyCalc TKeyGM::Calc(float time) const {
         if (d <= 0) ++zero;
         t -= d;
         passed += d;
-        if (++i == Count) {
-            if (zero == Count) return first;
+        if (++i == Count_) {
+            if (zero == Count_) return first;
             // Another pass would subtract `passed` again; skipping the whole passes at once
             // keeps a stale Total (durations edited without Load) from walking for ages.
             t %= passed;
@@ -256,18 +302,22 @@ void TKeyGM::Update(int32_t animClock) {
 
 void ColorLerp(TKeyGM& key, int32_t i, int32_t j, float f) {
     const TKeyGroupList* list = key.List;
-    if (!list || key.Size != 4 || key.Value.size() < 4) return;
+    if (!list || key.Size() != 4) return;
     const int32_t g = list->CurrentGroup;
-    if (g < 0 || static_cast<std::size_t>(g) >= key.Values.size()) return;
-    if (i < 0 || j < 0 || i >= key.Count || j >= key.Count) return;
-    if (key.Values[static_cast<std::size_t>(g)].size() < static_cast<std::size_t>(key.Count) * 4)
-        return;
+    if (g < 0 || g >= key.Rows()) return;
+    if (i < 0 || j < 0 || i >= key.Count() || j >= key.Count()) return;
     const uint8_t* a = key.ValueAt(g, i);
     const uint8_t* b = key.ValueAt(g, j);
+    // On a key (most frames of a slow animation land on none exactly, but every still key
+    // does) the rounding below would add nothing.
+    if (f == 0.0f) {
+        std::memcpy(key.Value(), a, 4);
+        return;
+    }
     for (std::size_t c = 0; c < 4; ++c) {
         const int64_t delta = static_cast<int64_t>(b[c]) - static_cast<int64_t>(a[c]);
         const int64_t v = a[c] + RoundHalfEven(static_cast<double>(delta) * static_cast<double>(f));
-        key.Value[c] = static_cast<uint8_t>(std::clamp<int64_t>(v, 0, 255));
+        key.Value()[c] = static_cast<uint8_t>(std::clamp<int64_t>(v, 0, 255));
     }
 }
 
@@ -390,11 +440,26 @@ int32_t KeyPool::Add(const TBufQX& blob) {
 
 // --- TKeyGroupList ----------------------------------------------------------------------------
 
-TKeyGroupList::TKeyGroupList(IKeyUnit* unit, KeyStore* store) : Unit(unit), Store_(store) {}
+TKeyGroupList::TKeyGroupList(IKeyUnit* unit, KeyStore*) : Unit(unit) {}
 
 TKeyGroupList::~TKeyGroupList() {
     // Keys that outlive their list must not keep a dangling reference to it.
-    if (Store_ && KeyCount_ > 0) Store_->DetachKeys(this);
+    for (TKeyGM* key : Keys_)
+        key->List = nullptr;
+}
+
+void TKeyGroupList::AttachKey(TKeyGM* key) {
+    key->ListSlot_ = static_cast<uint32_t>(Keys_.size());
+    Keys_.push_back(key);
+}
+
+// The last key takes the leaving key's slot, so that a unit's keys go in constant time each.
+void TKeyGroupList::DetachKey(TKeyGM* key) noexcept {
+    const std::size_t slot = key->ListSlot_;
+    if (slot >= Keys_.size() || Keys_[slot] != key) return;
+    Keys_[slot] = Keys_.back();
+    Keys_[slot]->ListSlot_ = static_cast<uint32_t>(slot);
+    Keys_.pop_back();
 }
 
 void TKeyGroupList::Clear() {
@@ -404,20 +469,7 @@ void TKeyGroupList::Clear() {
 
 TKeyGroup* TKeyGroupList::GroupInsert(int32_t row) {
     if (row < 0 || row > GroupCount()) return nullptr;
-    if (Store_ && KeyCount_ > 0) {
-        for (TKeyGM* key : Store_->Keys_) {
-            if (key->List != this) continue;
-            auto& rows = key->Values;
-            const std::size_t at = std::min(static_cast<std::size_t>(row), rows.size());
-            std::vector<uint8_t> copy =
-                at < rows.size() ? rows[at]
-                : at > 0         ? rows[at - 1]
-                                 : std::vector<uint8_t>(static_cast<std::size_t>(key->Count) *
-                                                    static_cast<std::size_t>(key->Size),
-                                                0);
-            rows.insert(rows.begin() + static_cast<std::ptrdiff_t>(at), std::move(copy));
-        }
-    }
+    InsertRowAll(row);
     const auto it = Groups.insert(Groups.begin() + row, std::make_unique<TKeyGroup>());
     return it->get();
 }
@@ -520,17 +572,32 @@ void KeyStore::KeyGroupListsNumber() {
     ByNumberValid_ = false;
 }
 
+// List by list rather than key by key: the keys of a unit out of sight are not touched at all,
+// and the unit's clock values are asked for once. Keys are independent of each other, so the order
+// in which they are evaluated changes nothing.
 void KeyStore::KeyUpdateAll(int32_t animClock) {
-    for (TKeyGM* key : Keys_) {
-        const TKeyGroupList* list = key->List;
-        if (list && list->Unit && list->Unit->KeyVisible()) key->Update(animClock);
+    const float time = static_cast<float>(animClock);
+    for (const TKeyGroupList* list : Lists_) {
+        const IKeyUnit* unit = list->Unit;
+        if (!unit || !unit->KeyVisible()) continue;
+        const int32_t offset = unit->KeyTimeOffset();
+        const int64_t length = unit->KeyTimeLength();
+        const std::vector<TKeyGM*>& keys = list->Keys();
+        const std::size_t n = keys.size();
+        // A key's durations, rows and value each live in their own block: ask for them ahead.
+        for (std::size_t i = 0; i < n; ++i) {
+            if (i + 8 < n) PrefetchQX(keys[i + 8]);
+            if (i + 4 < n) {
+                const TKeyGM* ahead = keys[i + 4];
+                PrefetchQX(&ahead->Duration(0));
+                if (list->CurrentGroup >= 0 && list->CurrentGroup < ahead->Rows())
+                    PrefetchQX(ahead->ValueAt(list->CurrentGroup, 0));
+            }
+            TKeyGM* key = keys[i];
+            const TKeyCalc c = key->CalcFor(time, offset, length);
+            if (key->Interpolate) key->Interpolate(*key, c.Index, c.Next, c.Fraction);
+        }
     }
-}
-
-void KeyStore::DetachKeys(TKeyGroupList* list) noexcept {
-    for (TKeyGM* key : Keys_)
-        if (key->List == list) key->List = nullptr;
-    list->KeyCount_ = 0;
 }
 
 } // namespace gm

@@ -66,19 +66,16 @@ private:
     int32_t Indexed_ = 0;                                       // bytes of Buf covered by Index_
 };
 
+// A key's storage is one block (durations, then one row of values per key group) and, for
+// values of up to 8 bytes, the evaluated value inside the key itself: a frame evaluates every key
+// of every unit in sight and reads back its value, so each key is kept to a few cache lines.
 class TKeyGM {
 public:
     TKeyGM* Prev = nullptr;
     TKeyGM* Next = nullptr;
     TKeyGroupList* List = nullptr; // null once the list was deleted under the key
-    int32_t Count = 1;
-    int32_t Size = 4;
-    std::vector<std::vector<uint8_t>> Values; // [group][key * Size + byte]
-    // As loaded: text values of 2^31 and more wrap to negative numbers; evaluation reads them as 0.
-    std::vector<int32_t> Durations;
-    std::vector<uint8_t> Value; // result of the last evaluation, Size bytes
     TKeyInterpolate Interpolate = nullptr;
-    int64_t Total = 0; // sum of Durations, negative ones counted as 0
+    int64_t Total = 0; // sum of the durations, negative ones counted as 0 (Load sets it)
 
     // One zero-filled key per group of the list; size < 1 fails with "TKeyGM.Create. size=".
     TKeyGM(TKeyGroupList* list, TKeyInterpolate interpolate, int32_t size);
@@ -86,15 +83,31 @@ public:
     TKeyGM(const TKeyGM&) = delete;
     TKeyGM& operator=(const TKeyGM&) = delete;
 
-    uint8_t* ValueAt(int32_t group, int32_t index) {
-        return Values[static_cast<std::size_t>(group)].data() +
-               static_cast<std::size_t>(index) * static_cast<std::size_t>(Size);
+    int32_t Count() const noexcept { return Count_; } // keys, at least 1
+    int32_t Size() const noexcept { return Size_; }   // bytes of one value
+    // Rows of values: the list's groups when the key was made, and one more per GroupInsert.
+    int32_t Rows() const noexcept { return Rows_; }
+
+    // As loaded: text values of 2^31 and more wrap to negative numbers; evaluation reads them as
+    // 0. 0 <= i < Count(). SetDuration leaves Total as it was.
+    const int32_t& Duration(int32_t i) const noexcept { return Data_[static_cast<std::size_t>(i)]; }
+    void SetDuration(int32_t i, int32_t d) noexcept { Data_[static_cast<std::size_t>(i)] = d; }
+
+    // Value bytes of key `index` in row `group`; 0 <= group < Rows(), 0 <= index < Count().
+    uint8_t* ValueAt(int32_t group, int32_t index) noexcept {
+        return RowsData() + (static_cast<std::size_t>(group) * static_cast<std::size_t>(Count_) +
+                             static_cast<std::size_t>(index)) *
+                                static_cast<std::size_t>(Size_);
     }
-    const uint8_t* ValueAt(int32_t group, int32_t index) const {
-        return Values[static_cast<std::size_t>(group)].data() +
-               static_cast<std::size_t>(index) * static_cast<std::size_t>(Size);
+    const uint8_t* ValueAt(int32_t group, int32_t index) const noexcept {
+        return const_cast<TKeyGM*>(this)->ValueAt(group, index);
     }
-    uint32_t ValueColor() const; // Value as a little-endian 32-bit colour
+    // The result of the last evaluation, Size() bytes.
+    uint8_t* Value() noexcept { return Size_ <= SmallValueSize ? SmallValue_ : BigValue_.get(); }
+    const uint8_t* Value() const noexcept {
+        return Size_ <= SmallValueSize ? SmallValue_ : BigValue_.get();
+    }
+    uint32_t ValueColor() const noexcept; // Value as a little-endian 32-bit colour
 
     // Inserts a copy of entry i (of i - 1 when i == Count) at i; 0 <= i <= Count.
     void KeyInsert(int32_t i);
@@ -107,6 +120,8 @@ public:
 
     TKeyCalc Calc(float time) const;
     void Update(int32_t animClock);
+    // Calc with the owning unit's time offset and length given (as the unit reports them).
+    TKeyCalc CalcFor(float time, int32_t timeOffset, int64_t timeLength) const;
 
     // End-file blobs: samples every 20 time units, one run per group for typed units.
     void KeySample(TBufQX& buf);
@@ -115,6 +130,27 @@ public:
     // buffer's reach, so an animation too long to sample can be refused before it is.
     int64_t KeyBlobSize() const;
     int32_t KeyBlobAdd(TBufQX& scratch, KeyPool& pool);
+
+private:
+    friend class TKeyGroupList;
+    static constexpr int32_t SmallValueSize = 8;
+
+    uint8_t* RowsData() noexcept {
+        return reinterpret_cast<uint8_t*>(Data_.get() + static_cast<std::size_t>(Count_));
+    }
+    // New storage of count keys and rows rows, entry k and row r taken from entry from(k) and
+    // row fromRow(r) of the present storage (-1: zeros).
+    template <class FromKey, class FromRow>
+    void Relayout(int32_t count, int32_t rows, FromKey fromKey, FromRow fromRow);
+    void InsertRow(int32_t at); // for GroupInsert
+
+    int32_t Count_ = 1;
+    int32_t Size_ = 4;
+    int32_t Rows_ = 0;
+    uint32_t ListSlot_ = 0; // index in List's key index
+    uint8_t SmallValue_[SmallValueSize] = {};
+    std::unique_ptr<int32_t[]> Data_;     // Count_ durations, then Rows_ x Count_ x Size_ bytes
+    std::unique_ptr<uint8_t[]> BigValue_; // the value when Size_ > SmallValueSize
 };
 
 struct TKeyGroup {
@@ -130,8 +166,9 @@ public:
     int32_t CurrentGroup = 0;
     IKeyUnit* Unit = nullptr;
 
-    // Keys of a list created with a store live in that store; GroupInsert reaches them there.
-    // Without a store, the keys made on the list must die before it.
+    // Keys made for a list usually live in a store (KeyStore::KeyCreate); keys that outlive
+    // their list lose it (their List becomes null). The store argument is accepted for callers
+    // that name it; the list keeps its own index of its keys.
     explicit TKeyGroupList(IKeyUnit* unit, KeyStore* store = nullptr);
     ~TKeyGroupList();
     TKeyGroupList(const TKeyGroupList&) = delete;
@@ -147,11 +184,16 @@ public:
     void ReadGroups(TBufQX& buf);
     void WriteGroups(TBufQX& buf) const;
 
+    // The live keys whose List is this list, in no particular order.
+    const std::vector<TKeyGM*>& Keys() const noexcept { return Keys_; }
+
 private:
     friend class TKeyGM;
-    friend class KeyStore;
-    KeyStore* Store_ = nullptr;
-    int32_t KeyCount_ = 0; // live keys whose List is this list
+    void InsertRowAll(int32_t row);
+    void AttachKey(TKeyGM* key);
+    void DetachKey(TKeyGM* key) noexcept;
+
+    std::vector<TKeyGM*> Keys_;
 };
 
 struct KeyDeleter {
@@ -190,8 +232,6 @@ public:
     void KeyUpdateAll(int32_t animClock);
 
 private:
-    friend class TKeyGroupList;
-    void DetachKeys(TKeyGroupList* list) noexcept;
     void RebuildByNumber();
 
     ListQX<TKeyGroupList> Lists_;

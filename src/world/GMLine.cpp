@@ -4,6 +4,7 @@
 #include <cmath>
 #include <memory>
 
+#include "foundation/Prefetch.h"
 #include "foundation/QX_BlockPar.h"
 #include "foundation/QX_Error.h"
 #include "foundation/QX_Str.h"
@@ -46,6 +47,13 @@ void LineStore::SetScene(Scene* scene) noexcept {
 
 TLineGM* LineStore::LineAdd(TKeyGroupList* list) {
     TLineGM* line = List_.Append(std::make_unique<TLineGM>());
+    if (OrderValid_) {
+        try {
+            Order_.push_back(line);
+        } catch (...) {
+            OrderValid_ = false;
+        }
+    }
     line->KeyStart = Keys_.KeyNew(list);
     line->KeyEnd = Keys_.KeyNew(list);
     return line;
@@ -63,6 +71,18 @@ void LineStore::LineDelete(TLineGM* line) {
         if (it != ByUnit_.end()) std::erase(it->second, line);
     }
     List_.Erase(line);
+    OrderValid_ = false;
+}
+
+const std::vector<TLineGM*>& LineStore::Order() {
+    if (!OrderValid_) {
+        Order_.clear();
+        Order_.reserve(List_.Size());
+        for (TLineGM* line : List_)
+            Order_.push_back(line);
+        OrderValid_ = true;
+    }
+    return Order_;
 }
 
 void LineStore::LineClearAll() {
@@ -213,8 +233,30 @@ void LineStore::Draw(TLineGM* line, bool unitVisible, const Camera& camera,
 
 void LineStore::LineDrawAll(const Camera& camera, const ViewFlags& flags,
                             const UnitVisibleFn& visible) {
-    for (TLineGM* line : List_)
+    // As TriangleDrawAll: ask ahead for what each line will touch.
+    const std::vector<TLineGM*>& order = Order();
+    const std::size_t n = order.size();
+    for (std::size_t i = 0; i < n; ++i) {
+        if (i + 24 < n) PrefetchQX(order[i + 24]);
+        if (i + 12 < n) {
+            const TLineGM* ahead = order[i + 12];
+            if (ahead->LineObj) PrefetchQX(ahead->LineObj);
+            if (ahead->Unit && ahead->Unit->Visible) {
+                if (ahead->KeyStart) PrefetchQX(ahead->KeyStart.get());
+                if (ahead->KeyEnd) PrefetchQX(ahead->KeyEnd.get());
+                if (ahead->PointStart) PrefetchQX(&ahead->PointStart->ScreenX);
+                if (ahead->PointEnd) PrefetchQX(&ahead->PointEnd->ScreenX);
+            }
+        }
+        if (i + 6 < n) {
+            const TLineGM* ahead = order[i + 6];
+            if (ahead->Unit && ahead->Unit->Visible) {
+                if (ahead->LineObj) PrefetchQX(ahead->LineObj->Vertices());
+            }
+        }
+        TLineGM* line = order[i];
         Draw(line, line->Unit && visible(line->Unit), camera, flags);
+    }
 }
 
 bool HitTest(const TLineGM& line, const Camera& camera, float x, float y) {

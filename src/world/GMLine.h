@@ -34,14 +34,14 @@ class TLineGM {
 public:
     TLineGM* Prev = nullptr;
     TLineGM* Next = nullptr;
-    uint8_t Visible = 1;
-    uint8_t Stop = 0;
+    TgmWorldUnit* Unit = nullptr;
+    TgmObj3D* LineObj = nullptr; // owned through the store's scene
     TPointGM* PointStart = nullptr;
     TPointGM* PointEnd = nullptr;
     KeyPtr KeyStart;
     KeyPtr KeyEnd;
-    TgmObj3D* LineObj = nullptr; // owned through the store's scene
-    TgmWorldUnit* Unit = nullptr;
+    uint8_t Visible = 1;
+    uint8_t Stop = 0;
 };
 
 class LineStore {
@@ -83,10 +83,14 @@ public:
 
 private:
     void ReleaseObj(TLineGM* line) noexcept;
+    // The lines in list order, for walks that read ahead; rebuilt after deletions.
+    const std::vector<TLineGM*>& Order();
 
     KeyStore& Keys_;
     Scene* Scene_ = nullptr;
     ListQX<TLineGM> List_;
+    std::vector<TLineGM*> Order_;
+    bool OrderValid_ = true;
     std::unordered_map<const TgmWorldUnit*, std::vector<TLineGM*>> ByUnit_;
 };
 

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "foundation/Codec.h"
+#include "foundation/Prefetch.h"
 #include "foundation/QX_BlockPar.h"
 #include "foundation/QX_Error.h"
 #include "foundation/QX_Str.h"
@@ -51,6 +52,13 @@ void PointStore::SetScene(Scene* scene) noexcept {
 
 TPointGM* PointStore::PointAdd() {
     TPointGM* p = List_.Append(std::make_unique<TPointGM>());
+    if (OrderValid_) {
+        try {
+            Order_.push_back(p);
+        } catch (...) {
+            OrderValid_ = false;
+        }
+    }
     p->Rank_ = NextRank_++;
     MarkerCreate(p);
     return p;
@@ -110,6 +118,18 @@ void PointStore::PointDelete(TPointGM* p) {
     }
     ByNumberValid_ = false;
     List_.Erase(p);
+    OrderValid_ = false;
+}
+
+const std::vector<TPointGM*>& PointStore::Order() {
+    if (!OrderValid_) {
+        Order_.clear();
+        Order_.reserve(List_.Size());
+        for (TPointGM* p : List_)
+            Order_.push_back(p);
+        OrderValid_ = true;
+    }
+    return Order_;
 }
 
 void PointStore::PointClearAll() {
@@ -160,8 +180,14 @@ TPointGM* PointStore::PointCurrentNext(const TPointGM* after) const {
 }
 
 void PointStore::PointUpdateAll(const Camera& camera, const ViewFlags& flags) {
-    for (TPointGM* p : List_)
-        MarkerUpdate(p, camera, flags);
+    // Points and their markers lie all over the heap: ask for them a few points ahead.
+    const std::vector<TPointGM*>& order = Order();
+    const std::size_t n = order.size();
+    for (std::size_t i = 0; i < n; ++i) {
+        if (i + 16 < n) PrefetchQX(order[i + 16]);
+        if (i + 8 < n && order[i + 8]->MarkerObj) PrefetchQX(order[i + 8]->MarkerObj);
+        MarkerUpdate(order[i], camera, flags);
+    }
 }
 
 void PointStore::MarkerUpdate(TPointGM* p, const Camera& camera, const ViewFlags& flags) {

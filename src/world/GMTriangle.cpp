@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "foundation/Codec.h"
+#include "foundation/Prefetch.h"
 #include "foundation/QX_BlockPar.h"
 #include "foundation/QX_Error.h"
 #include "foundation/QX_Str.h"
@@ -57,9 +58,27 @@ void TriangleStore::SetScene(Scene* scene) noexcept {
 
 TTriangleGM* TriangleStore::TriangleAdd(TKeyGroupList* list) {
     TTriangleGM* tri = List_.Append(std::make_unique<TTriangleGM>());
+    if (OrderValid_) {
+        try {
+            Order_.push_back(tri);
+        } catch (...) {
+            OrderValid_ = false;
+        }
+    }
     for (TTriangleCorner& c : tri->Corner)
         c.Key = Keys_.KeyNew(list);
     return tri;
+}
+
+const std::vector<TTriangleGM*>& TriangleStore::Order() {
+    if (!OrderValid_) {
+        Order_.clear();
+        Order_.reserve(List_.Size());
+        for (TTriangleGM* tri : List_)
+            Order_.push_back(tri);
+        OrderValid_ = true;
+    }
+    return Order_;
 }
 
 void TriangleStore::ReleaseObj(TTriangleGM* tri) noexcept {
@@ -74,6 +93,7 @@ void TriangleStore::TriangleDelete(TTriangleGM* tri) {
         if (it != ByUnit_.end()) std::erase(it->second, tri);
     }
     List_.Erase(tri);
+    OrderValid_ = false;
 }
 
 void TriangleStore::TriangleClearAll() {
@@ -231,8 +251,36 @@ void TriangleStore::Draw(TTriangleGM* tri, bool unitVisible, const Camera& camer
 }
 
 void TriangleStore::TriangleDrawAll(const Camera& camera, const UnitVisibleFn& visible) {
-    for (TTriangleGM* tri : List_)
+    // Each triangle reaches into its object, its points and its keys: ask for those a few
+    // triangles ahead, and for the triangles themselves further ahead still.
+    // Only the object of a triangle of a unit out of sight is touched, so only then is that all
+    // that is asked for.
+    const std::vector<TTriangleGM*>& order = Order();
+    const std::size_t n = order.size();
+    for (std::size_t i = 0; i < n; ++i) {
+        if (i + 24 < n) {
+            PrefetchQX(order[i + 24]);
+            PrefetchQX(&order[i + 24]->Corner[2]);
+        }
+        if (i + 12 < n) {
+            const TTriangleGM* ahead = order[i + 12];
+            if (ahead->TriObj) PrefetchQX(ahead->TriObj);
+            if (ahead->Unit && ahead->Unit->Visible) {
+                for (const TTriangleCorner& c : ahead->Corner) {
+                    if (c.Key) PrefetchQX(c.Key.get());
+                    if (c.Point) PrefetchQX(&c.Point->ScreenX);
+                }
+            }
+        }
+        if (i + 6 < n) {
+            const TTriangleGM* ahead = order[i + 6];
+            if (ahead->Unit && ahead->Unit->Visible) {
+                if (ahead->TriObj) PrefetchQX(ahead->TriObj->Vertices());
+            }
+        }
+        TTriangleGM* tri = order[i];
         Draw(tri, tri->Unit && visible(tri->Unit), camera);
+    }
 }
 
 } // namespace gm

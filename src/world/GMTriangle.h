@@ -24,14 +24,15 @@ struct TTriangleCorner {
 
 class TTriangleGM {
 public:
+    // What every frame reads comes first, so that it shares as few cache lines as possible.
     TTriangleGM* Prev = nullptr;
     TTriangleGM* Next = nullptr;
-    std::array<TTriangleCorner, 3> Corner;
+    TgmWorldUnit* Unit = nullptr;
     TgmObj3D* TriObj = nullptr; // owned through the store's scene
+    std::array<TTriangleCorner, 3> Corner;
     std::u16string Texture;
     uint8_t BackFace = 0;
     int32_t Number = -1; // export number
-    TgmWorldUnit* Unit = nullptr;
 };
 
 class TriangleStore {
@@ -74,10 +75,14 @@ public:
 
 private:
     void ReleaseObj(TTriangleGM* tri) noexcept;
+    // The triangles in list order, for walks that read ahead; rebuilt after deletions.
+    const std::vector<TTriangleGM*>& Order();
 
     KeyStore& Keys_;
     Scene* Scene_ = nullptr;
     ListQX<TTriangleGM> List_;
+    std::vector<TTriangleGM*> Order_;
+    bool OrderValid_ = true;
     std::unordered_map<const TgmWorldUnit*, std::vector<TTriangleGM*>> ByUnit_;
 };
 

@@ -172,6 +172,74 @@ TEST_F(DrawTest, LayerDrawsItsVisibleObjectsOldestFirst) {
     EXPECT_EQ(Device.Count(DeviceOp::SetVertexShader), 4u);
 }
 
+TEST_F(DrawTest, DrawLayersIsLayerZeroThenLayerOne) {
+    // Layers interleaved, textures, hidden objects, and objects freed since the last walk.
+    std::vector<TgmObj3D*> objs;
+    for (int i = 0; i < 12; ++i) {
+        TgmObj3D* obj = Triangles({i % 3 == 0 ? u"a.png" : i % 3 == 1 ? u"" : u"b.png"});
+        obj->Layer = i % 2;
+        obj->Visible = i % 5 != 4;
+        obj->DepthTest = i % 4 != 1;
+        objs.push_back(obj);
+    }
+    TheScene.Obj3DFree(objs[3]);
+    TheScene.Obj3DFree(objs[6]);
+    Triangles({u""})->Layer = 1; // last drawn: untextured, so both runs start unbound
+    ASSERT_FALSE(TheScene.TextureBound());
+    Reset();
+    TheScene.DrawLayer(0);
+    TheScene.DrawLayer(1);
+    const Lines apart = Device.Lines();
+    ASSERT_FALSE(TheScene.TextureBound());
+    Reset();
+    TheScene.DrawLayers();
+    EXPECT_EQ(Device.Lines(), apart);
+    EXPECT_EQ(Device.Count(DeviceOp::DrawIndexedPrimitiveUP), 9u);
+}
+
+// A device that only tracks state is spared the calls that set what the layer set last.
+class StateTrackingDevice : public RecordingDevice {
+public:
+    bool NeedsRepeatedStates() const override { return false; }
+};
+
+TEST(SceneStatesTest, RepeatsWithinALayerAreLeftOutWhereTheDeviceAllows) {
+    test::MemoryDecoder decoder;
+    decoder.Files["a.png"] = test::SolidImage(1, 1, 0xFF000000u);
+    decoder.Files["b.png"] = test::SolidImage(1, 1, 0xFF000000u);
+    StateTrackingDevice device;
+    device.Create(800, 600);
+    Scene scene(decoder, test::TestNaming());
+    scene.SetDevice(&device);
+    auto make = [&](const char16_t* texture, bool depth) {
+        TgmObj3D* obj = scene.Obj3DNew();
+        obj->SetVertexCount(3);
+        obj->AddTriangle(0, 1, 2, texture);
+        obj->DepthTest = depth;
+    };
+    make(u"a.png", true);
+    make(u"a.png", true);
+    make(u"", true);
+    make(u"a.png", false);
+    make(u"b.png", false);
+    device.ClearLog();
+    scene.DrawLayers();
+    const Lines want = Concat({
+        {"SetVertexShader 0x144", "SetRenderState ZENABLE 1", "SetRenderState ZWRITEENABLE 1",
+         "SetTexture 0 tex1"},
+        kStage,
+        {kDraw},
+        {kDraw},                      // same texture, same depth: nothing to set
+        {"SetTexture 0 none", kDraw}, // unbinding is never left out
+        {"SetRenderState ZENABLE 0", "SetRenderState ZWRITEENABLE 0", "SetTexture 0 tex1"},
+        kStage, // bound again after the unbind
+        {kDraw, "SetTexture 0 tex2"},
+        kStage,
+        {kDraw},
+    });
+    EXPECT_EQ(device.Lines(), want);
+}
+
 TEST_F(DrawTest, WithoutADeviceNothingIsDrawnAndTexturesLetGoOfTheOldOne) {
     TgmObj3D* obj = Triangles({u"a.png"});
     TheScene.Draw(*obj);

@@ -34,7 +34,7 @@ TEST(KeyGroupListTest, GroupInsertGivesEveryKeyOfTheListARow) {
     EXPECT_EQ(list->GroupInsert(-1), nullptr);
     EXPECT_EQ(list->GroupInsert(6), nullptr);
     EXPECT_EQ(list->GroupCount(), 5);
-    EXPECT_EQ(untouched->Values.size(), 1u);
+    EXPECT_EQ(untouched->Rows(), 1);
 }
 
 TEST(KeyGroupListTest, WriteGroupsAndReadGroupsRoundTrip) {

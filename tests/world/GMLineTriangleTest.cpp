@@ -89,7 +89,7 @@ TEST_F(LineTriangleTest, LineTypeWordsAndMissingEnds) {
     EXPECT_EQ(b->PointEnd, nullptr);
     EXPECT_EQ(c->Stop, 0);
     EXPECT_EQ(c->Visible, 1);
-    EXPECT_EQ(a->KeyEnd->Count, 2);
+    EXPECT_EQ(a->KeyEnd->Count(), 2);
     EXPECT_EQ(a->Unit, Units[0]);
 }
 
