@@ -1,8 +1,10 @@
 #include "render/gm_Obj3D.h"
 
+#include <algorithm>
 #include <cassert>
 #include <cmath>
 #include <memory>
+#include <span>
 #include <string>
 
 #include "foundation/Prefetch.h"
@@ -19,17 +21,37 @@ TgmObj3D::~TgmObj3D() {
 }
 
 void TgmObj3D::SetVertexCount(int n) {
-    Vertices_.resize(n > 0 ? std::size_t(n) : 0u);
+    if (n < 0) n = 0;
+    const int keep = std::min(n, VertexCount_);
+    if (n <= InlineVertices) {
+        if (VertexData_ != Inline_) {
+            std::copy(VertexData_, VertexData_ + keep, Inline_);
+            Heap_.reset();
+            HeapCapacity_ = 0;
+            VertexData_ = Inline_;
+        }
+    } else if (VertexData_ == Inline_ || n > HeapCapacity_) {
+        auto heap = std::make_unique<TVertex3D[]>(std::size_t(n));
+        std::copy(VertexData_, VertexData_ + keep, heap.get());
+        Heap_ = std::move(heap);
+        HeapCapacity_ = n;
+        VertexData_ = Heap_.get();
+    }
+    // Vertices beyond the kept ones are new: zero, as a fresh array would be.
+    std::fill(VertexData_ + keep, VertexData_ + n, TVertex3D{});
+    VertexCount_ = n;
 }
 
 TVertex3D* TgmObj3D::Vertex(int i) noexcept {
     assert(i >= 0 && i < VertexCount());
-    return Vertices_.data() + i;
+    return VertexData_ + i;
 }
 
 void TgmObj3D::ClearVertices() noexcept {
-    Vertices_.clear();
-    Vertices_.shrink_to_fit();
+    Heap_.reset();
+    HeapCapacity_ = 0;
+    VertexData_ = Inline_;
+    VertexCount_ = 0;
 }
 
 TPrimNode* TgmObj3D::AddPrim() {
@@ -81,7 +103,7 @@ void TgmObj3D::BuildMarker(int n, TColor32 colour, float size) {
         const double ct = std::cos(double(theta));
         for (std::uint32_t j = 0; j < ring; ++j) {
             const double phi = double(float(j) * step);
-            Vertices_[(r - 1) * ring + j] =
+            VertexData_[(r - 1) * ring + j] =
                 MakeVertex(colour, float(size * std::sin(phi) * st), float(size * ct),
                            float(size * std::cos(phi) * st), float(1.0 - double(j) / (2.0 * n)),
                            float((1.0 - ct) / 2.0));
@@ -98,8 +120,8 @@ void TgmObj3D::BuildMarker(int n, TColor32 colour, float size) {
             tri(a + 1, b, b + 1);
         }
     const std::uint32_t top = un * ring;
-    Vertices_[top] = MakeVertex(colour, 0, size, 0, 0.5f, 0);
-    Vertices_[top + 1] = MakeVertex(colour, 0, -size, 0, 0.5f, 1);
+    VertexData_[top] = MakeVertex(colour, 0, size, 0, 0.5f, 0);
+    VertexData_[top + 1] = MakeVertex(colour, 0, -size, 0, 0.5f, 1);
     const std::uint32_t last = (un - 1) * ring;
     for (std::uint32_t j = 0; j < 2 * un; ++j)
         tri(top + 1, last + j, last + j + 1);
@@ -109,9 +131,9 @@ void TgmObj3D::BuildMarker(int n, TColor32 colour, float size) {
 }
 
 void TgmObj3D::MoveTo(const TVec3& p) {
-    if (Vertices_.empty()) return;
+    if (VertexCount_ == 0) return;
     if (p.x == Position.x && p.y == Position.y && p.z == Position.z) return;
-    for (TVertex3D& v : Vertices_) {
+    for (TVertex3D& v : std::span(VertexData_, std::size_t(VertexCount_))) {
         v.x = v.x - Position.x + p.x;
         v.y = v.y - Position.y + p.y;
         v.z = v.z - Position.z + p.z;
@@ -120,7 +142,7 @@ void TgmObj3D::MoveTo(const TVec3& p) {
 }
 
 void TgmObj3D::SetColor(TColor32 colour) {
-    for (TVertex3D& v : Vertices_)
+    for (TVertex3D& v : std::span(VertexData_, std::size_t(VertexCount_)))
         v.diffuse = colour;
 }
 

@@ -4,6 +4,7 @@
 // and freed through the Scene (Scene::Obj3DNew / Obj3DFree), which draws them in two layers.
 
 #include <cstdint>
+#include <memory>
 #include <string_view>
 #include <vector>
 
@@ -45,12 +46,12 @@ public:
     bool DepthTest = true; // drawn with depth test and depth writes
     int Layer = 0;         // drawing pass, 0 or 1
 
-    int VertexCount() const noexcept { return int(Vertices_.size()); }
+    int VertexCount() const noexcept { return VertexCount_; }
     // Keeps the existing vertices; new ones are zero until written. Negative counts as 0.
     void SetVertexCount(int n);
     // Callers stay below VertexCount().
     TVertex3D* Vertex(int i) noexcept;
-    const TVertex3D* Vertices() const noexcept { return Vertices_.data(); }
+    const TVertex3D* Vertices() const noexcept { return VertexData_; }
     void ClearVertices() noexcept;
 
     // A new empty node after the newest one.
@@ -75,9 +76,17 @@ public:
     void SetColor(TColor32 colour);
 
 private:
-    TexList& Textures_;
-    std::vector<TVertex3D> Vertices_;
+    // Triangles, lines and outlines keep their few vertices inside the object, next to what a
+    // frame reads with them; larger objects keep them in a block of their own. What a frame reads
+    // comes first.
+    static constexpr int InlineVertices = 4;
+    int VertexCount_ = 0;
+    TVertex3D* VertexData_ = Inline_; // Inline_ or Heap_
     ListQX<TPrimNode> Prims_;
+    TexList& Textures_;
+    std::unique_ptr<TVertex3D[]> Heap_;
+    int HeapCapacity_ = 0;
+    TVertex3D Inline_[InlineVertices];
 };
 
 // The panel background: a width x height picture at depth 1 behind everything, textured with the

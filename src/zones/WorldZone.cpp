@@ -1,5 +1,6 @@
 #include "zones/WorldZone.h"
 
+#include <bit>
 #include <cmath>
 #include <filesystem>
 #include <memory>
@@ -236,15 +237,33 @@ void ZoneStore::ZoneDraw(TgmZone* zone, const Camera& camera, const ViewFlags& f
         for (uint32_t i = 0; i + 1 < CircleVertices; ++i)
             zone->CircleObj->AddLine(i, i + 1);
     }
-    const double r = WorldRadius_;
+    // The outline on the sphere depends on the zone alone, not on the camera: it is worked out
+    // again only when the zone or the world radius changed.
+    TgmZoneCircle& circle = zone->Circle;
+    const auto same = [](float a, float b) {
+        return std::bit_cast<uint32_t>(a) == std::bit_cast<uint32_t>(b);
+    };
+    if (!circle.Valid || !same(circle.Longitude, zone->Longitude) ||
+        !same(circle.Polar, zone->Polar) || !same(circle.RadiusLen, zone->RadiusLen) ||
+        !same(circle.WorldRadius, WorldRadius_)) {
+        const double r = WorldRadius_;
+        for (int i = 0; i < CircleVertices; ++i) {
+            // 31 steps round the full circle: the last vertex closes it on the first.
+            const TSpherePos from{zone->Longitude, zone->Polar,
+                                  static_cast<float>(i * 360.0 / (CircleVertices - 1))};
+            TSpherePos at;
+            SphereMoveCopy(from, at, zone->RadiusLen, WorldRadius_);
+            circle.Points[static_cast<std::size_t>(i)] =
+                SphereToVec(DegToRadSigned(at.Longitude), DegToRadSigned(at.Polar), r);
+        }
+        circle.Longitude = zone->Longitude;
+        circle.Polar = zone->Polar;
+        circle.RadiusLen = zone->RadiusLen;
+        circle.WorldRadius = WorldRadius_;
+        circle.Valid = true;
+    }
     for (int i = 0; i < CircleVertices; ++i) {
-        // 31 steps round the full circle: the last vertex closes it on the first.
-        const TSpherePos from{zone->Longitude, zone->Polar,
-                              static_cast<float>(i * 360.0 / (CircleVertices - 1))};
-        TSpherePos at;
-        SphereMoveCopy(from, at, zone->RadiusLen, WorldRadius_);
-        const TVec3 v = camera.ProjectRelative(
-            SphereToVec(DegToRadSigned(at.Longitude), DegToRadSigned(at.Polar), r));
+        const TVec3 v = camera.ProjectRelative(circle.Points[static_cast<std::size_t>(i)]);
         *zone->CircleObj->Vertex(i) = MakeVertex(colour, cx + v.x, cy + v.y, v.z, 0, 0);
     }
     zone->CircleObj->Visible = shown;

@@ -36,6 +36,19 @@ extern const std::array<ZoneItemBit, 9> ZoneItemBits;
 extern const std::array<const char16_t*, 3> ZoneItemFreqCaptions; // "Fast", "Average", "Slow"
 extern const std::array<const char16_t*, 2> ZoneLinkTypeCaptions; // "Normal", "StopLine"
 
+inline constexpr int ZoneCircleVertices = 32;
+
+// The outline of a zone on the sphere, as ZoneDraw computes it, with the values it was computed
+// from: it is reused as long as they are bit for bit the same.
+struct TgmZoneCircle {
+    bool Valid = false;
+    float Longitude = 0;
+    float Polar = 0;
+    float RadiusLen = 0;
+    float WorldRadius = 0;
+    std::array<TVec3, ZoneCircleVertices> Points;
+};
+
 class TgmZone {
 public:
     TgmZone* Prev = nullptr;
@@ -58,7 +71,8 @@ public:
     uint32_t ItemFlags = 0;
     int32_t ItemFreq = 0;
     bool Current = false;
-    int32_t Ordinal = 0; // only while a file is written or read
+    int32_t Ordinal = 0;  // only while a file is written or read
+    TgmZoneCircle Circle; // derived, by ZoneDraw
 };
 
 class TgmZoneLink {
@@ -76,7 +90,7 @@ public:
 // and picking order).
 class ZoneStore {
 public:
-    static constexpr int CircleVertices = 32;
+    static constexpr int CircleVertices = ZoneCircleVertices;
     static constexpr TColor32 LinkColor = 0xFF0000FF;
     static constexpr TColor32 CurrentColor = 0xFFFFFFFF;
 
