@@ -140,6 +140,47 @@ TEST_F(Obj3DTest, SetVertexCountKeepsExistingVerticesAndSetColorPaintsAll) {
     EXPECT_EQ(obj->VertexCount(), 0);
 }
 
+// Small objects keep their vertices inside themselves, larger ones elsewhere: growing and
+// shrinking across that boundary keeps what fits, and vertices that come back are zero.
+TEST_F(Obj3DTest, SetVertexCountAcrossSizesKeepsTheKeptAndZeroesTheNew) {
+    TgmObj3D* obj = TheScene.Obj3DNew();
+    auto fill = [&](int from, int to) {
+        for (int i = from; i < to; ++i)
+            *obj->Vertex(i) = MakeVertex(0xFF000000u + std::uint32_t(i), float(i), 1, 0, 0, 0);
+    };
+    auto expectFilled = [&](int to) {
+        for (int i = 0; i < to; ++i)
+            EXPECT_EQ(obj->Vertex(i)->x, float(i)) << i;
+    };
+    auto expectZero = [&](int from, int to) {
+        for (int i = from; i < to; ++i) {
+            EXPECT_EQ(obj->Vertex(i)->x, 0.0f) << i;
+            EXPECT_EQ(obj->Vertex(i)->diffuse, 0u) << i;
+        }
+    };
+    for (const int sizes : {0, 1}) {
+        SCOPED_TRACE(sizes);
+        obj->SetVertexCount(3);
+        fill(0, 3);
+        obj->SetVertexCount(sizes == 0 ? 40 : 5); // out of the object
+        expectFilled(3);
+        expectZero(3, obj->VertexCount());
+        fill(0, obj->VertexCount());
+        obj->SetVertexCount(5); // still outside
+        obj->SetVertexCount(20);
+        expectFilled(5);
+        expectZero(5, 20);
+        obj->SetVertexCount(2); // back inside
+        expectFilled(2);
+        obj->SetVertexCount(4);
+        expectFilled(2);
+        expectZero(2, 4);
+        EXPECT_NE(obj->Vertices(), nullptr);
+    }
+    obj->SetVertexCount(-3);
+    EXPECT_EQ(obj->VertexCount(), 0);
+}
+
 TEST_F(Obj3DTest, FacesHoldTheirTexturesUntilTheObjectGoes) {
     Decoder.Files["skin.png"] = test::SolidImage(1, 1, 0xFF000000u);
     TgmObj3D* a = TheScene.Obj3DNew();
