@@ -30,6 +30,7 @@ DrawBatcher::DrawBatcher(BatchSink& sink, std::size_t maxVertices)
     : Sink_(sink), MaxVertices_(maxVertices) {}
 
 bool DrawBatcher::SetRenderState(RenderState state, std::uint32_t value) {
+    EffectiveValid_ = false;
     switch (state) {
     case RenderState::ZEnable:
         State_.ZEnable = value;
@@ -65,6 +66,7 @@ bool DrawBatcher::SetRenderState(RenderState state, std::uint32_t value) {
 bool DrawBatcher::SetTextureStageState(std::uint32_t stage, TextureStageState state,
                                        std::uint32_t value) {
     if (stage != 0) return false;
+    EffectiveValid_ = false;
     switch (state) {
     case TextureStageState::ColorOp:
         State_.ColorOp = value;
@@ -99,6 +101,7 @@ bool DrawBatcher::SetTextureStageState(std::uint32_t stage, TextureStageState st
 
 bool DrawBatcher::SetTexture(std::uint32_t stage, DeviceTexture* texture) {
     if (stage != 0) return false;
+    EffectiveValid_ = false;
     State_.Texture = texture;
     return true;
 }
@@ -114,13 +117,20 @@ bool DrawBatcher::Draw(PrimitiveType type, std::uint32_t minVertexIndex, std::ui
     for (std::uint64_t i = 0; i < count; ++i)
         if (indices[i] < minVertexIndex || indices[i] >= end) return false;
 
-    const DrawState state = EffectiveState(State_, type);
-    if (Pending() &&
-        (type != Type_ || !(state == BatchState_) || Vertices_.size() + vertexCount > MaxVertices_))
+    // The effective state is worked out again only after a state call or for another type.
+    if (!EffectiveValid_ || type != EffectiveType_) {
+        Effective_ = EffectiveState(State_, type);
+        EffectiveType_ = type;
+        EffectiveValid_ = true;
+        EffectiveMatchesBatch_ = Pending() && type == Type_ && Effective_ == BatchState_;
+    }
+    const DrawState& state = Effective_;
+    if (Pending() && (!EffectiveMatchesBatch_ || Vertices_.size() + vertexCount > MaxVertices_))
         Flush();
     if (!Pending()) {
         Type_ = type;
         BatchState_ = state;
+        EffectiveMatchesBatch_ = true;
     }
 
     const TVertex3D* source = vertices + minVertexIndex;
@@ -172,7 +182,10 @@ void DrawBatcher::Flush() {
 void DrawBatcher::ForgetTexture(const DeviceTexture* texture) {
     if (!texture) return;
     if (Pending() && BatchState_.Texture == texture) Flush();
-    if (State_.Texture == texture) State_.Texture = nullptr;
+    if (State_.Texture == texture) {
+        State_.Texture = nullptr;
+        EffectiveValid_ = false;
+    }
 }
 
 void DrawBatcher::Reset() {
@@ -183,6 +196,7 @@ void DrawBatcher::Reset() {
     LastCount_ = 0;
     LastBase_ = 0;
     State_ = DrawState{};
+    EffectiveValid_ = false;
 }
 
 } // namespace gm

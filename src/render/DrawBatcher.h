@@ -119,6 +119,12 @@ private:
     std::size_t LastBase_ = 0;
 
     std::uint64_t BatchCount_ = 0;
+
+    // EffectiveState(State_, EffectiveType_), while valid; and whether it is the pending batch's.
+    bool EffectiveValid_ = false;
+    PrimitiveType EffectiveType_ = PrimitiveType::TriangleList;
+    DrawState Effective_;
+    bool EffectiveMatchesBatch_ = false;
 };
 
 } // namespace gm

@@ -6,6 +6,7 @@
 #include "foundation/QX_Str.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstring>
 #include <functional>
@@ -81,6 +82,45 @@ public:
 private:
     TKeyGroupList* List_;
     int32_t Saved_;
+};
+
+// A float fraction as M * 2^E with integers, so that RoundHalfEven(delta * f) for a byte
+// difference delta can be found without floating point: the product of an 8-bit and a 24-bit
+// number is exact in a double, and so it is in 64-bit integers; rounding half to even of
+// M * delta / 2^s is then a shift and a look at the bits shifted out. Fractions too large for that
+// (or not finite) are left to the floating-point path.
+struct ScaledFraction {
+    bool Exact = false;
+    int64_t M = 0; // signed mantissa
+    int Shift = 0; // E = -Shift when positive; E = 0 .. 20 is a left shift of -Shift
+
+    static ScaledFraction Of(float f) {
+        ScaledFraction r;
+        const uint32_t bits = std::bit_cast<uint32_t>(f);
+        const int exponent = static_cast<int>((bits >> 23) & 0xFF);
+        if (exponent == 0xFF) return r; // infinite or NaN
+        int64_t m = bits & 0x7FFFFF;
+        int e = -149; // subnormal
+        if (exponent != 0) {
+            m |= 0x800000;
+            e = exponent - 150;
+        }
+        if (e > 20) return r;
+        r.Exact = true;
+        r.M = (bits >> 31) ? -m : m;
+        r.Shift = -e;
+        return r;
+    }
+
+    int64_t Times(int64_t delta) const {
+        const int64_t x = M * delta; // |x| < 2^32
+        if (Shift <= 0) return x << -Shift;
+        if (Shift > 33) return 0;     // |x| / 2^Shift < 1/2
+        const int64_t q = x >> Shift; // floor
+        const int64_t rest = x - (q << Shift);
+        const int64_t half = int64_t{1} << (Shift - 1);
+        return rest > half || (rest == half && (q & 1) != 0) ? q + 1 : q;
+    }
 };
 
 } // namespace
@@ -252,16 +292,30 @@ TKeyCalc TKeyGM::Calc(float time) const {
 }
 
 TKeyCalc TKeyGM::CalcFor(float time, int32_t timeOffset, int64_t length) const {
+    if (Count_ <= 1) return TKeyCalc{};
+    return CalcAt(RoundHalfEven(time + static_cast<float>(timeOffset)), length);
+}
+
+namespace {
+
+// a % b, in 32 bits where both fit (the usual case, and a cheaper division).
+inline int64_t Mod(int64_t a, int64_t b) {
+    if (a >= 0 && b > 0 && a <= 0xFFFFFFFF && b <= 0xFFFFFFFF)
+        return static_cast<uint32_t>(a) % static_cast<uint32_t>(b);
+    return a % b;
+}
+
+} // namespace
+
+TKeyCalc TKeyGM::CalcAt(int64_t t, int64_t length) const {
     const TKeyCalc first;
     if (Count_ <= 1) return first;
-    const float shifted = time + static_cast<float>(timeOffset);
-    int64_t t = RoundHalfEven(shifted);
     if (length <= Total) {
         // A zero period (all durations 0, no longer time length) has no time to reduce by.
         if (Total <= 0) return first;
-        t %= Total;
+        t = Mod(t, Total);
     } else {
-        const int64_t inPeriod = t % length;
+        const int64_t inPeriod = Mod(t, length);
         const int64_t pause = length - Total;
         if (pause > inPeriod) return first;
         t = inPeriod - pause;
@@ -314,10 +368,14 @@ void ColorLerp(TKeyGM& key, int32_t i, int32_t j, float f) {
         std::memcpy(key.Value(), a, 4);
         return;
     }
+    const ScaledFraction sf = ScaledFraction::Of(f);
+    uint8_t* out = key.Value();
     for (std::size_t c = 0; c < 4; ++c) {
         const int64_t delta = static_cast<int64_t>(b[c]) - static_cast<int64_t>(a[c]);
-        const int64_t v = a[c] + RoundHalfEven(static_cast<double>(delta) * static_cast<double>(f));
-        key.Value()[c] = static_cast<uint8_t>(std::clamp<int64_t>(v, 0, 255));
+        const int64_t step =
+            sf.Exact ? sf.Times(delta)
+                     : RoundHalfEven(static_cast<double>(delta) * static_cast<double>(f));
+        out[c] = static_cast<uint8_t>(std::clamp<int64_t>(a[c] + step, 0, 255));
     }
 }
 
@@ -580,7 +638,8 @@ void KeyStore::KeyUpdateAll(int32_t animClock) {
     for (const TKeyGroupList* list : Lists_) {
         const IKeyUnit* unit = list->Unit;
         if (!unit || !unit->KeyVisible()) continue;
-        const int32_t offset = unit->KeyTimeOffset();
+        // The unit's clock, as every key's Calc would work it out.
+        const int64_t t = RoundHalfEven(time + static_cast<float>(unit->KeyTimeOffset()));
         const int64_t length = unit->KeyTimeLength();
         const std::vector<TKeyGM*>& keys = list->Keys();
         const std::size_t n = keys.size();
@@ -594,7 +653,7 @@ void KeyStore::KeyUpdateAll(int32_t animClock) {
                     PrefetchQX(ahead->ValueAt(list->CurrentGroup, 0));
             }
             TKeyGM* key = keys[i];
-            const TKeyCalc c = key->CalcFor(time, offset, length);
+            const TKeyCalc c = key->CalcAt(t, length);
             if (key->Interpolate) key->Interpolate(*key, c.Index, c.Next, c.Fraction);
         }
     }

@@ -133,7 +133,11 @@ public:
 
 private:
     friend class TKeyGroupList;
+    friend class KeyStore;
     static constexpr int32_t SmallValueSize = 8;
+
+    // Calc at the unit's clock t (the clock plus the unit's offset, rounded) and time length.
+    TKeyCalc CalcAt(int64_t t, int64_t timeLength) const;
 
     uint8_t* RowsData() noexcept {
         return reinterpret_cast<uint8_t*>(Data_.get() + static_cast<std::size_t>(Count_));

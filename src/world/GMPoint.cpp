@@ -184,8 +184,8 @@ void PointStore::PointUpdateAll(const Camera& camera, const ViewFlags& flags) {
     const std::vector<TPointGM*>& order = Order();
     const std::size_t n = order.size();
     for (std::size_t i = 0; i < n; ++i) {
-        if (i + 16 < n) PrefetchQX(order[i + 16]);
-        if (i + 8 < n && order[i + 8]->MarkerObj) PrefetchQX(order[i + 8]->MarkerObj);
+        if (i + 32 < n) PrefetchQX(order[i + 32]);
+        if (i + 16 < n && order[i + 16]->MarkerObj) PrefetchQX(&order[i + 16]->MarkerObj->Position);
         MarkerUpdate(order[i], camera, flags);
     }
 }

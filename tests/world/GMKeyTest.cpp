@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cfenv>
 #include <cmath>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -127,6 +128,14 @@ TEST_F(KeyTest, ColorLerpAgreesWithTheLibraryRounding) {
         fractions.push_back(static_cast<float>(k) / 64.0f);
     fractions.push_back(1.0f / 3.0f);
     fractions.push_back(0.3f);
+    // Every scale a float has, from subnormal to far beyond a byte, with two mantissas.
+    for (int e = -149; e <= 40; ++e) {
+        fractions.push_back(std::ldexp(1.0f, e));
+        fractions.push_back(-std::ldexp(1.5f, e));
+        fractions.push_back(std::ldexp(1.2345678f, e));
+    }
+    fractions.push_back(std::numeric_limits<float>::infinity());
+    fractions.push_back(std::numeric_limits<float>::quiet_NaN());
     TKeyGM* key = MakeKey(1, u"2,10,10,00 00 00 00,00 00 00 00");
     for (int a = 0; a < 256; a += 3) {
         for (int b = 0; b < 256; b += 5) {
@@ -141,8 +150,10 @@ TEST_F(KeyTest, ColorLerpAgreesWithTheLibraryRounding) {
                 ColorLerp(*key, 0, 1, f);
                 for (int c = 0; c < 4; ++c) {
                     const double delta = double(key->ValueAt(0, 1)[c]) - double(a);
-                    const double want =
-                        std::clamp(double(a) + std::nearbyint(delta * double(f)), 0.0, 255.0);
+                    const double product = delta * double(f);
+                    // A step that is not a number (0 times infinity) is no step.
+                    const double step = std::isnan(product) ? 0.0 : std::nearbyint(product);
+                    const double want = std::clamp(double(a) + step, 0.0, 255.0);
                     ASSERT_EQ(key->Value()[c], static_cast<uint8_t>(want))
                         << "a=" << a << " b=" << b << " f=" << f << " byte " << c;
                 }
