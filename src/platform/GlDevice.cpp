@@ -267,6 +267,7 @@ void GlDevice::Create(int width, int height) {
     PixelWidth_ = width;
     PixelHeight_ = height;
     Batcher_.Reset();
+    Batcher_.SetAreaSize(Reorder_ ? width : 0, Reorder_ ? height : 0);
     VertexFormat_ = 0;
     InScene_ = false;
     AppliedValid_ = false;
@@ -335,6 +336,11 @@ void GlDevice::SetPixelSize(int pixelWidth, int pixelHeight) {
     PixelHeight_ = pixelHeight;
     AppliedValid_ = false;
     if (InScene_) SetViewport();
+}
+
+void GlDevice::SetReordering(bool on) {
+    Reorder_ = on;
+    if (Created_) Batcher_.SetAreaSize(on ? Width_ : 0, on ? Height_ : 0);
 }
 
 void GlDevice::SetViewport() {

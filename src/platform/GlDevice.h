@@ -61,6 +61,10 @@ public:
     const std::string& Description() const noexcept { return Description_; }
     // OpenGL draw calls between the last two Presents (or Create and the first Present).
     int DrawCallsLastFrame() const noexcept { return DrawCallsLastFrame_; }
+    // Whether draws may join an earlier batch ahead of draws they cannot overlap (see
+    // DrawBatcher::SetAreaSize); on unless turned off, which tests do to compare pictures. The
+    // context must be current when it changes after Create.
+    void SetReordering(bool on);
 
     bool Clear(std::uint32_t flags, TColor32 colour, float z, std::uint32_t stencil) override;
     bool BeginScene() override;
@@ -115,6 +119,7 @@ private:
 
     bool Created_ = false;
     bool InScene_ = false;
+    bool Reorder_ = true;
     std::uint32_t VertexFormat_ = 0;
     int Width_ = 0;
     int Height_ = 0;

@@ -53,10 +53,16 @@ void BatchingDevice::Create(int width, int height) {
     Width_ = width;
     Height_ = height;
     Batcher_.Reset();
+    Batcher_.SetAreaSize(Reorder_ ? width : 0, Reorder_ ? height : 0);
     Created_ = true;
     InScene_ = false;
     ThisFrame_ = {};
     LastFrame_ = {};
+}
+
+void BatchingDevice::SetReordering(bool on) {
+    Reorder_ = on;
+    if (Created_) Batcher_.SetAreaSize(on ? Width_ : 0, on ? Height_ : 0);
 }
 
 void BatchingDevice::Release() {

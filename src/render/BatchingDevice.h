@@ -46,6 +46,9 @@ public:
         std::uint64_t Indices = 0;
     };
     const FrameStats& LastFrame() const noexcept { return LastFrame_; }
+    // As the OpenGL device: draws may join earlier batches ahead of draws they cannot overlap
+    // (DrawBatcher::SetAreaSize), unless turned off.
+    void SetReordering(bool on);
 
     // Shared with the textures, which may outlive the device.
     struct Hub;
@@ -66,6 +69,7 @@ private:
     std::shared_ptr<Hub> Hub_;
     bool Created_ = false;
     bool InScene_ = false;
+    bool Reorder_ = true;
     int Width_ = 0;
     int Height_ = 0;
     FrameStats ThisFrame_;

@@ -1,5 +1,7 @@
 #include "render/DrawBatcher.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 
 namespace gm {
@@ -106,6 +108,116 @@ bool DrawBatcher::SetTexture(std::uint32_t stage, DeviceTexture* texture) {
     return true;
 }
 
+void DrawBatcher::SetAreaSize(int width, int height) {
+    Flush();
+    if (width <= 0 || height <= 0) {
+        TileColumns_ = TileRows_ = RowWords_ = 0;
+    } else {
+        TileColumns_ = (width + TileSize - 1) / TileSize;
+        TileRows_ = (height + TileSize - 1) / TileSize;
+        RowWords_ = (TileColumns_ + 63) / 64;
+    }
+    for (Batch& b : Batches_)
+        b.Tiles.clear();
+}
+
+DrawBatcher::Footprint DrawBatcher::FootprintOf(const TVertex3D* vertices,
+                                                std::uint32_t count) const {
+    const Footprint all{0, 0, TileColumns_ - 1, TileRows_ - 1};
+    // A vertex that is not a number, or beyond any sensible size, may put the draw anywhere.
+    constexpr float Far = 1e7f;
+    float minX = Far, maxX = -Far, minY = Far, maxY = -Far;
+    for (std::uint32_t i = 0; i < count; ++i) {
+        const float x = vertices[i].x, y = vertices[i].y;
+        if (!(x >= -Far && x <= Far && y >= -Far && y <= Far)) return all;
+        minX = x < minX ? x : minX;
+        maxX = x > maxX ? x : maxX;
+        minY = y < minY ? y : minY;
+        maxY = y > maxY ? y : maxY;
+    }
+    // Pixels outside the area do not exist, so tiles clamp to its edge (and values within
+    // Far of it convert to int safely).
+    auto tile = [](float v, int last) {
+        if (v < 0) return 0;
+        const int t = static_cast<int>(v * (1.0f / static_cast<float>(TileSize)));
+        return t > last ? last : t;
+    };
+    return Footprint{tile(minX - Reach, TileColumns_ - 1), tile(minY - Reach, TileRows_ - 1),
+                     tile(maxX + Reach, TileColumns_ - 1), tile(maxY + Reach, TileRows_ - 1)};
+}
+
+namespace {
+
+// Bits x0 .. x1 of the 64-bit word that holds column `word * 64`.
+std::uint64_t ColumnMask(int word, int x0, int x1) {
+    const int lo = std::max(x0 - word * 64, 0);
+    const int hi = std::min(x1 - word * 64, 63);
+    if (lo > hi) return 0;
+    const std::uint64_t upTo = hi == 63 ? ~std::uint64_t{0} : (std::uint64_t{1} << (hi + 1)) - 1;
+    return upTo & ~((std::uint64_t{1} << lo) - 1);
+}
+
+} // namespace
+
+bool DrawBatcher::Touches(const Batch& batch, const Footprint& f) const {
+    for (int w = f.X0 / 64; w <= f.X1 / 64; ++w) {
+        const std::uint64_t mask = ColumnMask(w, f.X0, f.X1);
+        for (int y = f.Y0; y <= f.Y1; ++y)
+            if (batch.Tiles[static_cast<std::size_t>(y * RowWords_ + w)] & mask) return true;
+    }
+    return false;
+}
+
+void DrawBatcher::Mark(Batch& batch, const Footprint& f) {
+    for (int w = f.X0 / 64; w <= f.X1 / 64; ++w) {
+        const std::uint64_t mask = ColumnMask(w, f.X0, f.X1);
+        for (int y = f.Y0; y <= f.Y1; ++y)
+            batch.Tiles[static_cast<std::size_t>(y * RowWords_ + w)] |= mask;
+    }
+}
+
+DrawBatcher::Batch& DrawBatcher::NewBatch(PrimitiveType type, const DrawState& state) {
+    if (Open_ == MaxOpenBatches) Emit(1);
+    if (Open_ == Batches_.size()) Batches_.emplace_back();
+    Batch& b = Batches_[Open_++];
+    b.Type = type;
+    b.State = state;
+    b.Vertices.clear();
+    b.Indices.clear();
+    b.Draws = 0;
+    b.LastSource = nullptr;
+    b.LastCount = 0;
+    b.LastBase = 0;
+    if (TileColumns_ > 0) b.Tiles.assign(static_cast<std::size_t>(TileRows_ * RowWords_), 0);
+    return b;
+}
+
+void DrawBatcher::Append(Batch& b, std::uint32_t minVertexIndex, std::uint32_t vertexCount,
+                         std::uint64_t indexCount, const std::uint32_t* indices,
+                         const TVertex3D* vertices) {
+    const TVertex3D* source = vertices + minVertexIndex;
+    std::size_t base = b.Vertices.size();
+    // The same vertices as the previous draw of this batch (another node of the same object):
+    // refer to the copy already made rather than adding another.
+    const bool sameAsLast =
+        b.Draws > 0 && source == b.LastSource && vertexCount == b.LastCount &&
+        std::memcmp(source, b.Vertices.data() + b.LastBase, sizeof(TVertex3D) * vertexCount) == 0;
+    if (sameAsLast) {
+        base = b.LastBase;
+    } else {
+        b.Vertices.insert(b.Vertices.end(), source, source + vertexCount);
+        b.LastSource = source;
+        b.LastCount = vertexCount;
+        b.LastBase = base;
+    }
+    const std::uint32_t shift = std::uint32_t(base) - minVertexIndex; // wraps as intended
+    const std::size_t at = b.Indices.size();
+    b.Indices.resize(at + static_cast<std::size_t>(indexCount));
+    for (std::uint64_t i = 0; i < indexCount; ++i)
+        b.Indices[at + static_cast<std::size_t>(i)] = indices[i] + shift;
+    ++b.Draws;
+}
+
 bool DrawBatcher::Draw(PrimitiveType type, std::uint32_t minVertexIndex, std::uint32_t vertexCount,
                        std::uint32_t primitiveCount, const std::uint32_t* indices,
                        const TVertex3D* vertices) {
@@ -122,66 +234,80 @@ bool DrawBatcher::Draw(PrimitiveType type, std::uint32_t minVertexIndex, std::ui
         Effective_ = EffectiveState(State_, type);
         EffectiveType_ = type;
         EffectiveValid_ = true;
-        EffectiveMatchesBatch_ = Pending() && type == Type_ && Effective_ == BatchState_;
     }
     const DrawState& state = Effective_;
-    if (Pending() && (!EffectiveMatchesBatch_ || Vertices_.size() + vertexCount > MaxVertices_))
-        Flush();
-    if (!Pending()) {
-        Type_ = type;
-        BatchState_ = state;
-        EffectiveMatchesBatch_ = true;
+    auto joins = [&](const Batch& b) {
+        return b.Type == type && b.Vertices.size() + vertexCount <= MaxVertices_ &&
+               b.State == state;
+    };
+
+    if (TileColumns_ == 0) {
+        // Call order: the newest batch or a new one.
+        if (Open_ > 0 && !joins(Batches_[Open_ - 1])) Flush();
+        Batch& b = Open_ > 0 ? Batches_[Open_ - 1] : NewBatch(type, state);
+        Append(b, minVertexIndex, vertexCount, count, indices, vertices);
+        return true;
     }
 
-    const TVertex3D* source = vertices + minVertexIndex;
-    std::size_t base = Vertices_.size();
-    // The same vertices as the previous draw of this batch (another node of the same object):
-    // refer to the copy already made rather than adding another.
-    const bool sameAsLast =
-        Pending() && source == LastSource_ && vertexCount == LastCount_ &&
-        std::memcmp(source, Vertices_.data() + LastBase_, sizeof(TVertex3D) * vertexCount) == 0;
-    if (sameAsLast) {
-        base = LastBase_;
-    } else {
-        Vertices_.insert(Vertices_.end(), source, source + vertexCount);
-        LastSource_ = source;
-        LastCount_ = vertexCount;
-        LastBase_ = base;
+    // The newest batch of this state that no later batch stands in the way of.
+    const Footprint f = FootprintOf(vertices + minVertexIndex, vertexCount);
+    Batch* target = nullptr;
+    for (std::size_t k = Open_; k-- > 0;) {
+        Batch& b = Batches_[k];
+        if (joins(b)) {
+            target = &b;
+            break;
+        }
+        if (Touches(b, f)) break;
     }
-    const std::uint32_t shift = std::uint32_t(base) - minVertexIndex; // wraps as intended
-    for (std::uint64_t i = 0; i < count; ++i)
-        Indices_.push_back(indices[i] + shift);
-    ++Draws_;
+    Batch& b = target ? *target : NewBatch(type, state);
+    Append(b, minVertexIndex, vertexCount, count, indices, vertices);
+    Mark(b, f);
     return true;
 }
 
-void DrawBatcher::Flush() {
-    if (!Pending()) return;
-    DrawBatch batch;
-    batch.Type = Type_;
-    batch.State = BatchState_;
-    batch.Vertices = Vertices_;
-    batch.Indices = Indices_;
-    batch.Draws = Draws_;
-    ++BatchCount_;
-    // Cleared even if the sink throws, so a failed batch is not drawn twice.
-    struct Clear {
+void DrawBatcher::Emit(std::size_t count) {
+    count = std::min(count, Open_);
+    std::size_t sent = 0;
+    // The batches handed on (and one the sink failed on) are dropped even if the sink throws, so
+    // that none is drawn twice; the later ones keep waiting, in order.
+    struct Drop {
         DrawBatcher& B;
-        ~Clear() {
-            B.Vertices_.clear();
-            B.Indices_.clear();
-            B.Draws_ = 0;
-            B.LastSource_ = nullptr;
-            B.LastCount_ = 0;
-            B.LastBase_ = 0;
+        std::size_t& Sent;
+        ~Drop() {
+            if (Sent == 0) return;
+            std::rotate(B.Batches_.begin(), B.Batches_.begin() + std::ptrdiff_t(Sent),
+                        B.Batches_.begin() + std::ptrdiff_t(B.Open_));
+            B.Open_ -= Sent;
         }
-    } clear{*this};
-    Sink_.DrawBatch(batch);
+    } drop{*this, sent};
+    while (sent < count) {
+        const Batch& b = Batches_[sent];
+        DrawBatch batch;
+        batch.Type = b.Type;
+        batch.State = b.State;
+        batch.Vertices = b.Vertices;
+        batch.Indices = b.Indices;
+        batch.Draws = b.Draws;
+        ++BatchCount_;
+        ++sent;
+        Sink_.DrawBatch(batch);
+    }
+}
+
+void DrawBatcher::Flush() {
+    Emit(Open_);
 }
 
 void DrawBatcher::ForgetTexture(const DeviceTexture* texture) {
     if (!texture) return;
-    if (Pending() && BatchState_.Texture == texture) Flush();
+    // Everything up to the newest batch drawn with it goes now, in order.
+    for (std::size_t k = Open_; k-- > 0;) {
+        if (Batches_[k].State.Texture == texture) {
+            Emit(k + 1);
+            break;
+        }
+    }
     if (State_.Texture == texture) {
         State_.Texture = nullptr;
         EffectiveValid_ = false;
@@ -189,12 +315,7 @@ void DrawBatcher::ForgetTexture(const DeviceTexture* texture) {
 }
 
 void DrawBatcher::Reset() {
-    Vertices_.clear();
-    Indices_.clear();
-    Draws_ = 0;
-    LastSource_ = nullptr;
-    LastCount_ = 0;
-    LastBase_ = 0;
+    Open_ = 0;
     State_ = DrawState{};
     EffectiveValid_ = false;
 }

@@ -1,9 +1,11 @@
 #pragma once
-// Merges consecutive indexed draws that would look the same to the rasteriser into one batch, so
-// that a frame of tens of thousands of small scene objects costs a handful of real draw calls.
-// It tracks the device state the draws depend on; a draw whose effective state differs from the
-// pending batch's flushes that batch first, so batches reach the sink in call order. Merging is
-// exact: a rasteriser processes the primitives of one call in order, as it does separate calls.
+// Merges indexed draws that would look the same to the rasteriser into one batch, so that a frame
+// of tens of thousands of small scene objects costs a handful of real draw calls. It tracks the
+// device state the draws depend on. Draws of one state join one batch; a draw of another state
+// starts another, after the pending ones, unless it can join an earlier batch of its state without
+// passing a draw whose pixels it might share (see SetAreaSize). Merging is exact: a rasteriser
+// processes the primitives of one call in order, as it does separate calls, and draws that touch
+// no common pixel give the same picture in either order.
 
 #include <cstddef>
 #include <cstdint>
@@ -71,10 +73,24 @@ public:
     // A batch is flushed before it would grow past maxVertices (a single larger draw still goes
     // through, alone).
     static constexpr std::size_t DefaultMaxVertices = std::size_t(1) << 18;
+    // Side of the squares, in logical pixels, by which the batcher tells where draws may land.
+    static constexpr int TileSize = 16;
+    // How far, in logical pixels, a draw may reach beyond the box of its vertices: rasterising
+    // rules and wide lines never reach further.
+    static constexpr float Reach = 4;
+    // Batches waiting at a time; the oldest goes to the sink when another is needed.
+    static constexpr std::size_t MaxOpenBatches = 32;
 
     explicit DrawBatcher(BatchSink& sink, std::size_t maxVertices = DefaultMaxVertices);
     DrawBatcher(const DrawBatcher&) = delete;
     DrawBatcher& operator=(const DrawBatcher&) = delete;
+
+    // The logical size of the area drawn into. While it is known (both sides positive), a draw may
+    // join an earlier batch of its state, ahead of later batches of other states, when it cannot
+    // touch a pixel any of those may touch: draws that share a pixel keep their order, so the
+    // picture is exactly that of the draws one by one. Unknown (the default), batches follow
+    // the call order strictly. Changing it flushes.
+    void SetAreaSize(int width, int height);
 
     // State changes only take effect on later draws; nothing is flushed here. States that do not
     // affect drawing are accepted and ignored. Only stage 0 exists: other stages return false.
@@ -89,42 +105,65 @@ public:
               std::uint32_t primitiveCount, const std::uint32_t* indices,
               const TVertex3D* vertices);
 
-    // Hands the pending batch, if any, to the sink.
+    // Hands the pending batches, if any, to the sink, oldest first.
     void Flush();
-    // The texture is going away: a pending batch using it is flushed, and it is no longer bound.
+    // The texture is going away: pending batches using it are flushed, and it is no longer bound.
     void ForgetTexture(const DeviceTexture* texture);
-    // Back to the default state; a pending batch is dropped.
+    // Back to the default state; pending batches are dropped.
     void Reset();
 
     const DrawState& State() const noexcept { return State_; }
-    bool Pending() const noexcept { return !Indices_.empty(); }
+    bool Pending() const noexcept { return Open_ > 0; }
     // Batches handed to the sink since construction.
     std::uint64_t BatchCount() const noexcept { return BatchCount_; }
 
 private:
+    // Tiles a draw may touch: columns X0..X1, rows Y0..Y1.
+    struct Footprint {
+        int X0 = 0, Y0 = 0, X1 = 0, Y1 = 0;
+    };
+    struct Batch {
+        PrimitiveType Type = PrimitiveType::TriangleList;
+        DrawState State; // effective state
+        std::vector<TVertex3D> Vertices;
+        std::vector<std::uint32_t> Indices;
+        std::uint32_t Draws = 0;
+        // Where the last draw's vertices went, so that the nodes of one object (which all pass
+        // the object's whole vertex array) share one copy while the vertices are unchanged.
+        const TVertex3D* LastSource = nullptr;
+        std::uint32_t LastCount = 0;
+        std::size_t LastBase = 0;
+        std::vector<std::uint64_t> Tiles; // one bit per tile its draws may touch
+    };
+
+    Footprint FootprintOf(const TVertex3D* vertices, std::uint32_t count) const;
+    bool Touches(const Batch& batch, const Footprint& f) const;
+    void Mark(Batch& batch, const Footprint& f);
+    Batch& NewBatch(PrimitiveType type, const DrawState& state);
+    void Append(Batch& batch, std::uint32_t minVertexIndex, std::uint32_t vertexCount,
+                std::uint64_t indexCount, const std::uint32_t* indices, const TVertex3D* vertices);
+    // Hands batches 0 .. count - 1 to the sink and drops them (also when the sink throws).
+    void Emit(std::size_t count);
+
     BatchSink& Sink_;
     std::size_t MaxVertices_;
     DrawState State_;
 
-    // The pending batch.
-    PrimitiveType Type_ = PrimitiveType::TriangleList;
-    DrawState BatchState_;
-    std::vector<TVertex3D> Vertices_;
-    std::vector<std::uint32_t> Indices_;
-    std::uint32_t Draws_ = 0;
-    // Where the last draw's vertices went, so that the nodes of one object (which all pass the
-    // object's whole vertex array) share one copy while the vertices are unchanged.
-    const TVertex3D* LastSource_ = nullptr;
-    std::uint32_t LastCount_ = 0;
-    std::size_t LastBase_ = 0;
+    // Tiles of the area; none while its size is unknown.
+    int TileColumns_ = 0;
+    int TileRows_ = 0;
+    int RowWords_ = 0;
+
+    // Batches_[0 .. Open_) wait in draw order; the rest keep their storage for later batches.
+    std::vector<Batch> Batches_;
+    std::size_t Open_ = 0;
 
     std::uint64_t BatchCount_ = 0;
 
-    // EffectiveState(State_, EffectiveType_), while valid; and whether it is the pending batch's.
+    // EffectiveState(State_, EffectiveType_), while valid.
     bool EffectiveValid_ = false;
     PrimitiveType EffectiveType_ = PrimitiveType::TriangleList;
     DrawState Effective_;
-    bool EffectiveMatchesBatch_ = false;
 };
 
 } // namespace gm

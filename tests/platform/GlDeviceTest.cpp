@@ -389,6 +389,71 @@ TEST_P(GlDeviceTest, AFrameOfManySceneObjectsCostsAFewDrawCalls) {
     scene.Obj3DFreeAll();
 }
 
+// Draws may join an earlier batch ahead of draws they cannot overlap. A crowd of small, partly
+// overlapping, half-transparent draws of interleaved states (textures, lines, depth test on and
+// off, culling) must give exactly the picture of the draws kept in call order, in fewer calls.
+TEST_P(GlDeviceTest, ReorderedBatchesDrawExactlyTheSamePicture) {
+    auto tex1 = Texture(2, 2, {Red, Green, Blue, 0x80FFFFFFu});
+    auto tex2 = Texture(1, 1, {0xC0FFFF00u});
+    ASSERT_TRUE(tex1 && tex2);
+    uint32_t seed = 12345;
+    auto next = [&seed] {
+        seed = seed * 1664525u + 1013904223u;
+        return seed >> 8;
+    };
+    struct Draw {
+        int Kind; // 0 untextured, 1 and 2 textured, 3 line
+        bool Depth;
+        TVertex3D V[3];
+    };
+    std::vector<Draw> draws;
+    for (int i = 0; i < 1500; ++i) {
+        Draw d{};
+        d.Kind = static_cast<int>(next() % 4);
+        d.Depth = next() % 3 != 0;
+        const float x = float(next() % 780), y = float(next() % 580);
+        const float size = next() % 10 == 0 ? 120.0f : 14.0f;
+        const float z = float(next() % 1000) / 1000.0f;
+        const TColor32 colour = (next() & 0x00FFFFFFu) | (next() % 2 ? 0xFF000000u : 0x80000000u);
+        // Both windings, so that culling matters too.
+        const bool flip = next() % 2 != 0;
+        d.V[0] = V(x, y, z, colour, 0, 0);
+        d.V[flip ? 2 : 1] = V(x + size, y + size / 3, z, colour, 1, 0);
+        d.V[flip ? 1 : 2] = V(x + size / 2, y + size, z, colour, 0, 1);
+        draws.push_back(d);
+    }
+    auto drawAll = [&] {
+        for (const Draw& d : draws) {
+            Dev.SetRenderState(RenderState::ZEnable, d.Depth ? 1 : 0);
+            Dev.SetRenderState(RenderState::ZWriteEnable, d.Depth ? 1 : 0);
+            if (d.Kind == 1 || d.Kind == 2)
+                UseTexture(d.Kind == 1 ? tex1.get() : tex2.get());
+            else
+                Dev.SetTexture(0, nullptr);
+            if (d.Kind == 3) {
+                const std::uint32_t idx[2] = {0, 1};
+                Dev.DrawIndexedPrimitiveUP(PrimitiveType::LineList, 0, 2, 1, idx, d.V);
+            } else {
+                Tri(d.V);
+            }
+        }
+    };
+    const QImage reordered = Frame(Black, drawAll);
+    const int reorderedCalls = Dev.DrawCallsLastFrame();
+    Dev.SetReordering(false);
+    const QImage inOrder = Frame(Black, drawAll);
+    const int inOrderCalls = Dev.DrawCallsLastFrame();
+    Dev.SetReordering(true);
+    ASSERT_EQ(reordered.size(), inOrder.size());
+    int differing = 0;
+    for (int y = 0; y < inOrder.height(); ++y)
+        for (int x = 0; x < inOrder.width(); ++x)
+            differing += At(reordered, x, y) != At(inOrder, x, y);
+    EXPECT_EQ(differing, 0);
+    EXPECT_LT(reorderedCalls, inOrderCalls);
+    RecordProperty("calls", std::to_string(reorderedCalls) + " of " + std::to_string(inOrderCalls));
+}
+
 std::string PathName(const ::testing::TestParamInfo<GlDevice::ShaderPath>& param) {
     return param.param == GlDevice::ShaderPath::Auto ? "Auto" : "Legacy";
 }

@@ -1,4 +1,8 @@
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
+#include <limits>
+#include <memory>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -233,6 +237,121 @@ TEST_F(DrawBatcherTest, ForgettingATextureFlushesTheBatchThatUsesIt) {
     Batcher.Flush();
     ASSERT_EQ(Sink.Batches.size(), 2u);
     EXPECT_EQ(Sink.Batches[1].State.Texture, nullptr);
+}
+
+// With the drawing area known, draws of many states interleaved and scattered over it. Each draw
+// carries its number in its texture coordinate. Whatever the batches, the draws handed on must
+// be all draws once each, each batch of one state, and every two draws that could share a pixel
+// (boxes of their vertices, widened by the pixel a line or an edge may spill into) in their
+// call order.
+TEST(DrawBatcherReorderTest, DrawsThatMayShareAPixelKeepTheirOrder) {
+    struct Item {
+        PrimitiveType Type;
+        int State;
+        std::vector<TVertex3D> V;
+        float X0, Y0, X1, Y1;
+    };
+    auto textures = std::vector<std::unique_ptr<MemoryTexture>>();
+    textures.push_back(MakeMemoryTexture(1, 1));
+    textures.push_back(MakeMemoryTexture(1, 1));
+    for (uint32_t seed : {1u, 2u, 3u, 99u}) {
+        SCOPED_TRACE(seed);
+        auto next = [&seed] {
+            seed = seed * 1664525u + 1013904223u;
+            return seed >> 8;
+        };
+        RecordingSink sink;
+        DrawBatcher batcher(sink);
+        batcher.SetAreaSize(320, 240);
+        std::vector<Item> items;
+        const int count = 3000;
+        for (int i = 0; i < count; ++i) {
+            Item it;
+            it.Type = next() % 3 == 0 ? PrimitiveType::LineList : PrimitiveType::TriangleList;
+            it.State = static_cast<int>(next() % 6); // depth on or off, no texture or one of two
+            const int n = it.Type == PrimitiveType::LineList ? 2 : 3;
+            const float x = float(next() % 360) - 20, y = float(next() % 280) - 20;
+            const float size = next() % 20 == 0 ? 200.0f : float(next() % 12);
+            for (int k = 0; k < n; ++k) {
+                const float vx = x + (k == 1 ? size : 0), vy = y + (k == 2 ? size : 0);
+                it.V.push_back(MakeVertex(0xFFFFFFFFu, vx, vy, 0.5f, float(i), 0));
+            }
+            if (next() % 200 == 0) it.V[0].x = std::numeric_limits<float>::quiet_NaN();
+            it.X0 = it.Y0 = 1e30f;
+            it.X1 = it.Y1 = -1e30f;
+            for (const TVertex3D& v : it.V) {
+                it.X0 = std::min(it.X0, v.x - 1);
+                it.Y0 = std::min(it.Y0, v.y - 1);
+                it.X1 = std::max(it.X1, v.x + 1);
+                it.Y1 = std::max(it.Y1, v.y + 1);
+            }
+            if (std::isnan(it.V[0].x)) it.X0 = it.Y0 = -1e30f, it.X1 = it.Y1 = 1e30f;
+            batcher.SetRenderState(RenderState::ZEnable, it.State & 1);
+            const int texture = it.State >> 1;
+            batcher.SetTexture(0, texture ? textures[std::size_t(texture - 1)].get() : nullptr);
+            const std::uint32_t idx[3] = {0, 1, 2};
+            ASSERT_TRUE(batcher.Draw(it.Type, 0, std::uint32_t(n), 1, idx, it.V.data()));
+            items.push_back(std::move(it));
+        }
+        batcher.Flush();
+
+        std::vector<int> order;
+        for (const Recorded& b : sink.Batches) {
+            int state = -1;
+            for (std::size_t k = 0; k < b.Indices.size(); ++k) {
+                const int id = static_cast<int>(b.Vertices[b.Indices[k]].tu);
+                if (order.empty() || order.back() != id) order.push_back(id);
+                const Item& it = items[static_cast<std::size_t>(id)];
+                ASSERT_EQ(it.Type, b.Type);
+                if (state < 0) state = it.State;
+                ASSERT_EQ(it.State, state) << "a batch of two states";
+            }
+        }
+        ASSERT_EQ(order.size(), items.size());
+        std::vector<int> position(items.size(), -1);
+        for (std::size_t p = 0; p < order.size(); ++p) {
+            ASSERT_EQ(position[static_cast<std::size_t>(order[p])], -1) << "drawn twice";
+            position[static_cast<std::size_t>(order[p])] = static_cast<int>(p);
+        }
+        for (std::size_t i = 0; i < items.size(); ++i)
+            for (std::size_t j = i + 1; j < items.size(); ++j) {
+                const Item& a = items[i];
+                const Item& b = items[j];
+                const bool overlap = a.X0 <= b.X1 && b.X0 <= a.X1 && a.Y0 <= b.Y1 && b.Y0 <= a.Y1;
+                if (overlap) {
+                    ASSERT_LT(position[i], position[j]) << "draws " << i << " and " << j;
+                }
+            }
+        // Reordering has to have merged something for the test to mean anything.
+        EXPECT_LT(sink.Batches.size(), items.size() / 2);
+    }
+}
+
+TEST_F(DrawBatcherTest, WithoutAnAreaBatchesFollowTheCallOrder) {
+    const auto far1 = Verts({0, 1, 2});
+    const auto far2 = Verts({500, 501, 502});
+    auto tex = MakeMemoryTexture(1, 1);
+    ASSERT_TRUE(Tri(far1, {0, 1, 2}));
+    Batcher.SetTexture(0, tex.get());
+    ASSERT_TRUE(Tri(far2, {0, 1, 2}));
+    Batcher.SetTexture(0, nullptr);
+    ASSERT_TRUE(Tri(far2, {0, 1, 2}));
+    Batcher.Flush();
+    EXPECT_EQ(Sink.Batches.size(), 3u);
+
+    // Known area: the third draw overlaps neither of the first two, so it joins the first.
+    Sink.Batches.clear();
+    Batcher.SetAreaSize(800, 600);
+    ASSERT_TRUE(Tri(far1, {0, 1, 2}));
+    Batcher.SetTexture(0, tex.get());
+    const auto elsewhere = Verts({300, 301, 302});
+    ASSERT_TRUE(Tri(elsewhere, {0, 1, 2}));
+    Batcher.SetTexture(0, nullptr);
+    ASSERT_TRUE(Tri(far2, {0, 1, 2}));
+    Batcher.Flush();
+    ASSERT_EQ(Sink.Batches.size(), 2u);
+    EXPECT_EQ(Xs(Sink.Batches[0].Vertices), (std::vector<float>{0, 1, 2, 500, 501, 502}));
+    EXPECT_EQ(Sink.Batches[1].State.Texture, tex.get());
 }
 
 } // namespace
