@@ -62,13 +62,6 @@ void Camera::HorizonUpdate(float worldRadius) {
     HorizonDepth = Vec3TransformCoord(viewProj, MakeVec3(0, 0, z)).z;
 }
 
-TVec3 Camera::ProjectRelative(const TVec3& p) const {
-    const TVec3 q = Vec3TransformCoord(ViewProjMatrix, p);
-    if (!std::isfinite(q.x) || !std::isfinite(q.y) || !std::isfinite(q.z))
-        return MakeVec3(0, 0, HiddenDepth);
-    return q;
-}
-
 TVec3 Camera::ProjectToScreen(const TVec3& p) const {
     const TVec3 q = ProjectRelative(p);
     return MakeVec3(static_cast<float>(ScreenCentreX) + q.x,

@@ -3,8 +3,10 @@
 // from it, the horizon test, and the projection of world points into panel pixels.
 // The world radius is owned by the document and passed in wherever it matters.
 
+#include "render/GR_DirectX.h"
 #include "render/VecTypes.h"
 
+#include <cmath>
 #include <limits>
 
 namespace gm {
@@ -56,7 +58,12 @@ public:
 
     // Projects a world point: x and y in pixels from the panel centre, depth in z. A point with
     // no screen position comes back at the centre with HiddenDepth.
-    TVec3 ProjectRelative(const TVec3& p) const;
+    TVec3 ProjectRelative(const TVec3& p) const {
+        const TVec3 q = Vec3TransformCoord(ViewProjMatrix, p);
+        if (!std::isfinite(q.x) || !std::isfinite(q.y) || !std::isfinite(q.z))
+            return MakeVec3(0, 0, HiddenDepth);
+        return q;
+    }
     // The same in panel pixels: (ScreenCentreX + x, ScreenCentreY + y, depth).
     TVec3 ProjectToScreen(const TVec3& p) const;
 

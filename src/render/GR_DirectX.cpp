@@ -54,19 +54,6 @@ float Vec3Dot(const TVec3& a, const TVec3& b) {
                   static_cast<double>(a.z) * b.z);
 }
 
-TVec3 Vec3TransformCoord(const TMatrix& m, const TVec3& v) {
-    const double x = v.x, y = v.y, z = v.z;
-    const double den = x * m.m[0][3] + y * m.m[1][3] + z * m.m[2][3] + m.m[3][3];
-    if (den == 0) {
-        constexpr float inf = std::numeric_limits<float>::infinity();
-        return TVec3{inf, inf, inf};
-    }
-    const double w = 1 / den;
-    return TVec3{Stored((x * m.m[0][0] + y * m.m[1][0] + z * m.m[2][0] + m.m[3][0]) * w),
-                 Stored((x * m.m[0][1] + y * m.m[1][1] + z * m.m[2][1] + m.m[3][1]) * w),
-                 Stored((x * m.m[0][2] + y * m.m[1][2] + z * m.m[2][2] + m.m[3][2]) * w)};
-}
-
 void MatrixZero(TMatrix& m) {
     m = TMatrix{};
 }

@@ -2,6 +2,8 @@
 // Vector and 4x4 matrix operations in the left-handed Direct3D layout: row vectors multiplied on
 // the left (p' = p * M), translation in row 4. Results are 32-bit floats computed in double.
 
+#include <limits>
+
 #include "render/VecTypes.h"
 
 namespace gm {
@@ -15,8 +17,21 @@ TVec3 Vec3Normalize(const TVec3& v);
 TVec3 Vec3Cross(const TVec3& a, const TVec3& b);
 float Vec3Dot(const TVec3& a, const TVec3& b);
 // Transforms the point (v, 1) and divides by the resulting w. A zero w (a point in the plane of
-// the eye under a projection) gives +infinity in every component rather than NaN.
-TVec3 Vec3TransformCoord(const TMatrix& m, const TVec3& v);
+// the eye under a projection) gives +infinity in every component rather than NaN. Inline: every
+// frame projects every point through it.
+inline TVec3 Vec3TransformCoord(const TMatrix& m, const TVec3& v) {
+    const double x = v.x, y = v.y, z = v.z;
+    const double den = x * m.m[0][3] + y * m.m[1][3] + z * m.m[2][3] + m.m[3][3];
+    if (den == 0) {
+        constexpr float inf = std::numeric_limits<float>::infinity();
+        return TVec3{inf, inf, inf};
+    }
+    const double w = 1 / den;
+    return TVec3{
+        static_cast<float>((x * m.m[0][0] + y * m.m[1][0] + z * m.m[2][0] + m.m[3][0]) * w),
+        static_cast<float>((x * m.m[0][1] + y * m.m[1][1] + z * m.m[2][1] + m.m[3][1]) * w),
+        static_cast<float>((x * m.m[0][2] + y * m.m[1][2] + z * m.m[2][2] + m.m[3][2]) * w)};
+}
 
 void MatrixZero(TMatrix& m);
 void MatrixIdentity(TMatrix& m);

@@ -441,9 +441,55 @@ int64_t TKeyGM::KeyBlobSize() const {
     return size < 4.0e18 ? static_cast<int64_t>(size) : static_cast<int64_t>(4.0e18);
 }
 
+// Sampling is most of an export's work, and a world repeats its units: a key whose blob follows
+// from exactly the inputs of a key sampled before (its own numbers and value, and what it reads
+// of its list and unit) takes that key's offset and final value instead. ColorLerp reads nothing
+// else; keys with another interpolation are always sampled.
 int32_t TKeyGM::KeyBlobAdd(TBufQX& scratch, KeyPool& pool) {
+    if (Interpolate != ColorLerp || Size_ != 4) {
+        KeyBlobBuild(scratch);
+        return pool.Add(scratch);
+    }
+    pool.Sync();
+    std::string& in = pool.Inputs_;
+    in.clear();
+    auto put = [&in](const void* p, std::size_t n) { in.append(static_cast<const char*>(p), n); };
+    auto putValue = [&put](const auto& v) { put(&v, sizeof v); };
+    putValue(Count_);
+    putValue(Rows_);
+    putValue(Total);
+    put(Value(), 4);
+    put(Data_.get(), static_cast<std::size_t>(Count_) * sizeof(int32_t));
+    put(RowsData(), static_cast<std::size_t>(Rows_) * static_cast<std::size_t>(Count_) * 4);
+    const IKeyUnit* unit = List ? List->Unit : nullptr;
+    const int32_t flags = (List ? 1 : 0) | (unit ? 2 : 0);
+    putValue(flags);
+    if (List) {
+        putValue(List->CurrentGroup);
+        const int32_t groups = List->GroupCount();
+        putValue(groups);
+        for (const auto& g : List->Groups) {
+            const uint32_t n = static_cast<uint32_t>(g->Name.size());
+            putValue(n);
+            put(g->Name.data(), g->Name.size() * sizeof(char16_t));
+        }
+    }
+    if (unit) {
+        putValue(unit->KeyTimeOffset());
+        putValue(unit->KeyTimeLength());
+        putValue(unit->KeyUnitType());
+    }
+    const auto found = pool.Made_.find(in);
+    if (found != pool.Made_.end()) {
+        std::memcpy(Value(), &found->second.Value, 4);
+        return found->second.Offset;
+    }
     KeyBlobBuild(scratch);
-    return pool.Add(scratch);
+    const int32_t offset = pool.Add(scratch);
+    uint32_t value = 0;
+    std::memcpy(&value, Value(), 4);
+    pool.Made_.emplace(in, KeyPool::Made{offset, value});
+    return offset;
 }
 
 namespace {
@@ -461,6 +507,7 @@ std::size_t HashBytes(const uint8_t* data, int32_t len) {
 void KeyPool::Sync() {
     if (Buf.Len < Indexed_) {
         Index_.clear();
+        Made_.clear();
         Indexed_ = 0;
     }
     while (Indexed_ < Buf.Len) {

@@ -57,6 +57,7 @@ public:
     int32_t Add(const TBufQX& blob);
 
 private:
+    friend class TKeyGM;
     void Sync();
     struct Entry {
         int32_t Offset;
@@ -64,6 +65,14 @@ private:
     };
     std::unordered_map<std::size_t, std::vector<Entry>> Index_; // blob hash -> blobs, in order
     int32_t Indexed_ = 0;                                       // bytes of Buf covered by Index_
+    // Keys whose blob follows from the same inputs get the same blob: the offset it was given
+    // and the value sampling left in the key, by the inputs written out (TKeyGM::KeyBlobAdd).
+    struct Made {
+        int32_t Offset;
+        uint32_t Value;
+    };
+    std::unordered_map<std::string, Made> Made_;
+    std::string Inputs_; // scratch
 };
 
 // A key's storage is one block (durations, then one row of values per key group) and, for

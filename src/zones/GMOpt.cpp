@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
-#include <unordered_set>
+#include <unordered_map>
 
 #include "foundation/PathResolver.h"
 #include "foundation/QX_Error.h"
@@ -111,7 +111,24 @@ int64_t OptBuild(WorldDoc& doc, Camera& camera, OptState& opt) {
     for (const TgmZone* z : doc.Zones.Zones())
         if (z->ZoneType == ZoneTypeExclude) excluded.push_back(z);
 
-    std::unordered_set<const TPointGM*> seen;
+    // Each group's points as the directions list them (the master of each), numbered densely, so
+    // that "seen from this direction already" is a stamp in an array rather than a set.
+    std::vector<std::vector<uint32_t>> groupSlots(opt.OptGroups.size());
+    std::vector<TPointGM*> slotPoint;
+    {
+        std::unordered_map<const TPointGM*, uint32_t> slotOf;
+        for (std::size_t m = 0; m < opt.OptGroups.size(); ++m) {
+            for (TPointGM* p : opt.OptGroups[m].Points) {
+                TPointGM* master = MasterOf(p);
+                const auto [it, fresh] =
+                    slotOf.try_emplace(master, static_cast<uint32_t>(slotPoint.size()));
+                if (fresh) slotPoint.push_back(master);
+                groupSlots[m].push_back(it->second);
+            }
+        }
+    }
+    std::vector<uint32_t> seenIn(slotPoint.size(), 0); // 1 + the direction that saw it last
+    uint32_t direction = 0;
     for (int i = 0; i < OptLonCount; ++i) {
         for (int j = 0; j < OptPolarCount; ++j) {
             const float lon = static_cast<float>(i * OptStep);
@@ -132,7 +149,7 @@ int64_t OptBuild(WorldDoc& doc, Camera& camera, OptState& opt) {
             camera.CamRoll = 0;
             camera.CameraUpdate(radius);
             TgmOptUnit& entry = opt.OptUnits[static_cast<std::size_t>(i * OptPolarCount + j)];
-            seen.clear();
+            ++direction;
             for (std::size_t m = 0; m < opt.OptGroups.size(); ++m) {
                 const TgmOptGroup& g = opt.OptGroups[m];
                 bool front = true;
@@ -140,9 +157,10 @@ int64_t OptBuild(WorldDoc& doc, Camera& camera, OptState& opt) {
                     front = front && camera.IsFrontDepth(camera.ProjectRelative(c).z);
                 if (!front) continue;
                 entry.Groups.push_back(static_cast<int32_t>(m));
-                for (TPointGM* p : g.Points) {
-                    TPointGM* master = MasterOf(p);
-                    if (seen.insert(master).second) entry.Points.push_back(master);
+                for (const uint32_t slot : groupSlots[m]) {
+                    if (seenIn[slot] == direction) continue;
+                    seenIn[slot] = direction;
+                    entry.Points.push_back(slotPoint[slot]);
                 }
             }
             size += 4 * static_cast<int64_t>(entry.Groups.size()) +
