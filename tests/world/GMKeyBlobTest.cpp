@@ -144,5 +144,75 @@ TEST_F(KeyBlobTest, PoolOffsetsMatchALinearWalk) {
     EXPECT_GT(reused, 100); // the untyped keys repeat often
 }
 
+// KeyBlobAdd reuses the blob of a key sampled before when every input of the sampling is the
+// same. Against keys added by building each blob and adding it to a pool of its own: the same
+// offsets, the same pool and the same values left in the keys, for keys that repeat and keys that
+// differ from an earlier one in a single input.
+TEST(KeyBlobReuseTest, ReusedBlobsAreTheBlobsSamplingWouldGive) {
+    struct World {
+        KeyStore Store;
+        test::KeyTestUnit Units[6];
+        std::vector<TKeyGM*> Keys;
+        World() {
+            Units[1].Offset = 30;
+            Units[2].Length = 200;
+            Units[3].Type = 1;
+            Units[4].Type = 1;
+            Units[5].Offset = 30;
+            const std::u16string texts[] = {
+                u"2,20,40,10 00 00 ff,90 00 00 ff,20 00 00 ff,a0 00 00 ff",
+                u"2,20,40,10 00 00 ff,90 00 00 ff,20 00 00 ff,a0 00 00 fe", // one byte
+                u"2,20,41,10 00 00 ff,90 00 00 ff,20 00 00 ff,a0 00 00 ff", // one duration
+                u"1,20,10 00 00 ff,20 00 00 ff",
+            };
+            for (int round = 0; round < 3; ++round) {
+                for (int u = 0; u < 6; ++u) {
+                    for (const std::u16string& text : texts) {
+                        TKeyGroupList* list = Store.KeyGroupListAdd(&Units[u]);
+                        // Unit 4 differs from unit 3 only in a group's name.
+                        list->GroupInsert(0)->Name = u"1";
+                        list->GroupInsert(1)->Name = u == 4 ? u"7" : u"2";
+                        list->CurrentGroup = round == 2 ? 1 : 0;
+                        TKeyGM* key = Store.KeyCreate(list);
+                        key->Load(text);
+                        if (round == 1) key->Value()[0] = 0x55; // a value left from before
+                        Keys.push_back(key);
+                    }
+                }
+            }
+            // A stale total (durations edited without Load) is an input too.
+            Keys.back()->Total = 999;
+            // With no such group the colour is never interpolated: samples repeat the value the
+            // key had.
+            for (const uint8_t value : {0x11, 0x22, 0x11}) {
+                TKeyGroupList* list = Store.KeyGroupListAdd(&Units[0]);
+                list->GroupInsert(0);
+                list->CurrentGroup = 7;
+                TKeyGM* key = Store.KeyCreate(list);
+                key->Load(texts[0]);
+                key->Value()[1] = value;
+                Keys.push_back(key);
+            }
+        }
+    };
+    World reused, built;
+    KeyPool reusedPool, builtPool;
+    TBufQX scratch, blob;
+    int shared = 0;
+    for (std::size_t i = 0; i < reused.Keys.size(); ++i) {
+        SCOPED_TRACE(i);
+        const int32_t before = reusedPool.Buf.Len;
+        const int32_t off = reused.Keys[i]->KeyBlobAdd(scratch, reusedPool);
+        built.Keys[i]->KeyBlobBuild(blob);
+        EXPECT_EQ(off, builtPool.Add(blob));
+        EXPECT_EQ(reused.Keys[i]->ValueColor(), built.Keys[i]->ValueColor());
+        shared += reusedPool.Buf.Len == before;
+    }
+    ASSERT_EQ(reusedPool.Buf.Len, builtPool.Buf.Len);
+    EXPECT_EQ(std::memcmp(reusedPool.Buf.Data, builtPool.Buf.Data, std::size_t(builtPool.Buf.Len)),
+              0);
+    EXPECT_GT(shared, 20);
+}
+
 } // namespace
 } // namespace gm
