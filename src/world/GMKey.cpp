@@ -57,6 +57,56 @@ std::vector<std::u16string_view> SplitItems(const std::u16string& text) {
     }
 }
 
+// The lenient readers of the text utilities (StrToUIntQX, HexToIntQX, TrimQX) over views, so
+// that reading a key allocates nothing: a world holds hundreds of thousands of keys.
+uint32_t UIntOf(std::u16string_view s) {
+    uint32_t v = 0;
+    for (char16_t c : s)
+        if (c >= u'0' && c <= u'9') v = v * 10u + static_cast<uint32_t>(c - u'0');
+    return v;
+}
+
+uint32_t HexOf(std::u16string_view s) {
+    uint32_t v = 0;
+    for (char16_t c : s) {
+        uint32_t d;
+        if (c >= u'0' && c <= u'9')
+            d = static_cast<uint32_t>(c - u'0');
+        else if (c >= u'a' && c <= u'f')
+            d = static_cast<uint32_t>(c - u'a' + 10);
+        else if (c >= u'A' && c <= u'F')
+            d = static_cast<uint32_t>(c - u'A' + 10);
+        else
+            continue;
+        v = v * 16u + d;
+    }
+    return v;
+}
+
+bool IsTrimmed(char16_t c) {
+    return c == 0 || c == 9 || c == 10 || c == 13 || c == 32;
+}
+
+std::u16string_view Trimmed(std::u16string_view s) {
+    while (!s.empty() && IsTrimmed(s.front()))
+        s.remove_prefix(1);
+    while (!s.empty() && IsTrimmed(s.back()))
+        s.remove_suffix(1);
+    return s;
+}
+
+// Decimal digits of v, as IntToWideQX writes them.
+void AppendDecimal(std::u16string& s, uint32_t v) {
+    char16_t digits[10];
+    int n = 0;
+    do {
+        digits[n++] = static_cast<char16_t>(u'0' + v % 10);
+        v /= 10;
+    } while (v != 0);
+    while (n > 0)
+        s += digits[--n];
+}
+
 bool IsGroupBlockName(const std::u16string& name) {
     return !name.empty() && std::all_of(name.begin(), name.end(), [](char16_t c) {
         return (c >= u'0' && c <= u'9') || c == u'-';
@@ -215,9 +265,9 @@ void TKeyGM::InsertRow(int32_t row) {
 void TKeyGM::Load(const std::u16string& text) {
     const std::vector<std::u16string_view> items = SplitItems(text);
     const auto item = [&items](uint64_t k) {
-        return k < items.size() ? std::u16string(items[k]) : std::u16string();
+        return k < items.size() ? items[k] : std::u16string_view();
     };
-    const uint64_t n = StrToUIntQX(item(0));
+    const uint64_t n = UIntOf(item(0));
     const uint64_t rows = static_cast<uint64_t>(Rows_);
     // Every key needs a duration and a value per group: a count the text cannot back is damage,
     // and is rejected before the key grows to it.
@@ -236,15 +286,14 @@ void TKeyGM::Load(const std::u16string& text) {
 
     Total = 0;
     for (int32_t i = 0; i < Count_; ++i) {
-        SetDuration(i, static_cast<int32_t>(StrToUIntQX(item(1 + static_cast<uint64_t>(i)))));
+        SetDuration(i, static_cast<int32_t>(UIntOf(item(1 + static_cast<uint64_t>(i)))));
         Total += Walked(Duration(i));
     }
 
     uint64_t next = 1 + n;
-    std::u16string part;
     for (int32_t g = 0; g < Rows_; ++g) {
         for (int32_t k = 0; k < Count_; ++k) {
-            const std::u16string value = TrimQX(item(next++));
+            const std::u16string_view value = Trimmed(item(next++));
             // Parts are separated by single spaces; an empty item has no parts.
             const int32_t parts =
                 value.empty()
@@ -255,9 +304,8 @@ void TKeyGM::Load(const std::u16string& text) {
             std::size_t start = 0;
             for (int32_t b = 0; b < Size_; ++b) {
                 std::size_t end = value.find(u' ', start);
-                if (end == std::u16string::npos) end = value.size();
-                part.assign(value, start, end - start);
-                out[b] = static_cast<uint8_t>(HexToIntQX(part) & 0xffu);
+                if (end == std::u16string_view::npos) end = value.size();
+                out[b] = static_cast<uint8_t>(HexOf(value.substr(start, end - start)) & 0xffu);
                 start = end + 1;
             }
         }
@@ -265,12 +313,17 @@ void TKeyGM::Load(const std::u16string& text) {
 }
 
 std::u16string TKeyGM::Save() const {
-    std::u16string s = IntToWideQX(Count_);
+    static constexpr char16_t Hex[] = u"0123456789abcdef";
+    std::u16string s;
+    const std::size_t values = static_cast<std::size_t>(Rows_) * static_cast<std::size_t>(Count_);
+    s.reserve(11 * (1 + static_cast<std::size_t>(Count_)) +
+              values * 3 * static_cast<std::size_t>(Size_));
+    AppendDecimal(s, static_cast<uint32_t>(Count_));
     // Durations are written back as the unsigned numbers they were read from, so a wrapped
     // duration reloads with the same stored value.
     for (int32_t i = 0; i < Count_; ++i) {
         s += u',';
-        s += IntToWideQX(static_cast<uint32_t>(Duration(i)));
+        AppendDecimal(s, static_cast<uint32_t>(Duration(i)));
     }
     for (int32_t g = 0; g < Rows_; ++g) {
         for (int32_t k = 0; k < Count_; ++k) {
@@ -278,7 +331,8 @@ std::u16string TKeyGM::Save() const {
             const uint8_t* v = ValueAt(g, k);
             for (int32_t b = 0; b < Size_; ++b) {
                 if (b > 0) s += u' ';
-                s += ByteToHexQX(v[b]);
+                s += Hex[v[b] >> 4];
+                s += Hex[v[b] & 15];
             }
         }
     }

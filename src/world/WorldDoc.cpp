@@ -67,6 +67,9 @@ std::string WorldDoc::WorldOpen(const std::u16string& fileName) {
 
 void WorldDoc::WorldSave() {
     TBufQX buf;
+    // A large world's file runs to tens of megabytes: grow the buffer in large steps, not by a
+    // few hundred bytes at a time.
+    buf.Grow = 4 << 20;
     WorldWrite(buf);
     buf.SaveToFile(WideToAnsiQX(WorldFileName));
 }
