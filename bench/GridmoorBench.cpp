@@ -101,32 +101,48 @@ void Frame(benchmark::State& state, const Context& ctx) {
     state.counters["vertices"] = static_cast<double>(s.Vertices);
 }
 
-// What a frame cannot avoid: project every point the lists project and write every vertex record
-// they write, with nothing else. The counts follow the world: points, unit centres, zone centres
-// and circles, grid ends; triangle corners, line ends, zone circles, link ends, grid ends.
-void Reference(benchmark::State& state, const Context& ctx) {
-    WorldDoc doc;
-    if (const std::string error = doc.WorldOpen(AnsiToWideQX(ctx.Files.WorldFile)); !error.empty())
-        RaiseQX(error);
-    const std::size_t gridLines = WorldGridSegments(doc.WorldRadius, GridCount).size();
-    const std::size_t zones = static_cast<std::size_t>(doc.Zones.ZoneCount());
-    std::vector<TVec3> in;
-    for (const TPointGM* p : doc.Points.List())
-        in.push_back(p->Pos);
-    for (const TgmWorldUnit* u : doc.Units.List())
-        in.push_back(u->Centre);
-    for (std::size_t i = 0; i < zones * (1 + ZoneStore::CircleVertices) + 2 * gridLines; ++i)
-        in.push_back(in[i % doc.Points.List().Size()]);
-    const std::size_t vertexCount =
-        3 * static_cast<std::size_t>(doc.Triangles.TriangleCount()) +
-        2 * static_cast<std::size_t>(doc.Lines.LineCount()) + zones * ZoneStore::CircleVertices +
-        2 * static_cast<std::size_t>(doc.Zones.ZoneLinkCount()) + 2 * gridLines;
+// What a frame cannot avoid, with nothing else: the projections it makes and the vertex records
+// it writes, counted on the frame itself. Projections: every point, unit centre and zone centre,
+// the zones' outlines, both ends of every world line. Records: the vertices the lists write
+// (shown triangles, lines of units in sight, zone outlines, zone links, world lines) and those
+// handed to the device in batches.
+struct FrameCounts {
+    std::size_t Projections = 0;
+    std::size_t Records = 0;
+};
 
-    Camera cam;
-    cam.SetPanelSize(800, 600);
-    cam.CameraUpdate(doc.WorldRadius);
+FrameCounts CountFrame(EditorRig& rig) {
+    FrameCounts c;
+    const WorldDoc& doc = rig.Doc;
+    const std::size_t zones = static_cast<std::size_t>(doc.Zones.ZoneCount());
+    const std::size_t worldLines = doc.WorldLines.Lines().Size();
+    c.Projections = doc.Points.List().Size() + doc.Units.List().Size() +
+                    zones * (1 + ZoneStore::CircleVertices) + 2 * worldLines;
+    for (const TTriangleGM* t : doc.Triangles.List())
+        if (t->TriObj && t->TriObj->Visible) c.Records += 3;
+    for (const TLineGM* l : doc.Lines.List())
+        if (l->LineObj && l->Unit && l->Unit->Visible) c.Records += 2;
+    c.Records += zones * ZoneStore::CircleVertices +
+                 2 * static_cast<std::size_t>(doc.Zones.ZoneLinkCount()) + 2 * worldLines;
+    c.Records += rig.Device.LastFrame().Vertices;
+    return c;
+}
+
+void Reference(benchmark::State& state, const Context& ctx) {
+    EditorRig rig;
+    rig.Open(ctx);
+    rig.Frame();
+    rig.Frame();
+    const FrameCounts counts = CountFrame(rig);
+    std::vector<TVec3> in;
+    for (const TPointGM* p : rig.Doc.Points.List())
+        in.push_back(p->Pos);
+    for (std::size_t i = 0; in.size() < counts.Projections; ++i)
+        in.push_back(in[i]);
+
+    const Camera& cam = rig.Cam;
     std::vector<TVec3> projected(in.size());
-    std::vector<TVertex3D> out(vertexCount);
+    std::vector<TVertex3D> out(counts.Records);
     const float cx = static_cast<float>(cam.ScreenCentreX);
     const float cy = static_cast<float>(cam.ScreenCentreY);
     for (auto _ : state) {

@@ -178,7 +178,7 @@ struct ScaledFraction {
 // --- TKeyGM ---------------------------------------------------------------------------------
 
 TKeyGM::TKeyGM(TKeyGroupList* list, TKeyInterpolate interpolate, int32_t size)
-    : List(list), Interpolate(interpolate), Size_(size) {
+    : Size_(size), List(list), Interpolate(interpolate) {
     if (size < 1) RaiseQX("TKeyGM.Create. size=" + std::to_string(size));
     const int32_t rows = list ? list->GroupCount() : 0;
     Relayout(

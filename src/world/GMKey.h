@@ -79,6 +79,14 @@ private:
 // values of up to 8 bytes, the evaluated value inside the key itself: a frame evaluates every key
 // of every unit in sight and reads back its value, so each key is kept to a few cache lines.
 class TKeyGM {
+    // First what a frame reads of every key (its value, through Size_) and evaluates it by, so
+    // that reading the value touches a single cache line.
+    uint8_t SmallValue_[8] = {};
+    int32_t Size_ = 4;
+    int32_t Count_ = 1;
+    int32_t Rows_ = 0;
+    uint32_t ListSlot_ = 0; // index in List's key index
+
 public:
     TKeyGM* Prev = nullptr;
     TKeyGM* Next = nullptr;
@@ -143,7 +151,7 @@ public:
 private:
     friend class TKeyGroupList;
     friend class KeyStore;
-    static constexpr int32_t SmallValueSize = 8;
+    static constexpr int32_t SmallValueSize = sizeof(SmallValue_);
 
     // Calc at the unit's clock t (the clock plus the unit's offset, rounded) and time length.
     TKeyCalc CalcAt(int64_t t, int64_t timeLength) const;
@@ -157,11 +165,6 @@ private:
     void Relayout(int32_t count, int32_t rows, FromKey fromKey, FromRow fromRow);
     void InsertRow(int32_t at); // for GroupInsert
 
-    int32_t Count_ = 1;
-    int32_t Size_ = 4;
-    int32_t Rows_ = 0;
-    uint32_t ListSlot_ = 0; // index in List's key index
-    uint8_t SmallValue_[SmallValueSize] = {};
     std::unique_ptr<int32_t[]> Data_;     // Count_ durations, then Rows_ x Count_ x Size_ bytes
     std::unique_ptr<uint8_t[]> BigValue_; // the value when Size_ > SmallValueSize
 };
