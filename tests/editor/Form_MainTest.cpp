@@ -54,6 +54,9 @@ TEST_F(FormMainTest, CaptionFollowsTheWorldFileName) {
     Form.OpenAtStart(AnsiToWideQX(path));
     EXPECT_TRUE(Messages.empty());
     EXPECT_EQ(Form.windowTitle(), "Skyhaul Gridmoor v0.3 [desert]");
+    Form.DocState.MarkModified();
+    EXPECT_EQ(Form.windowTitle(), "Skyhaul Gridmoor v0.3 [desert] *");
+    Form.DocState.MarkClean();
     Form.OpenAtStart(AnsiToWideQX(Dir.File("missing.raw")));
     ASSERT_EQ(Messages.size(), 1u);
     EXPECT_EQ(Messages[0], "Error : TFileQX.Open. FileName=" + Dir.File("missing.raw"));
