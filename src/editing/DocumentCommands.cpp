@@ -1,7 +1,5 @@
 #include "editing/DocumentCommands.h"
 
-#include <algorithm>
-
 #include "editing/Settings.h"
 #include "foundation/Codec.h"
 #include "foundation/QX_Error.h"
@@ -22,14 +20,6 @@ std::u16string CaptionText(const WorldDoc& doc, bool modified) {
     if (!doc.WorldFileName.empty()) caption += u" [" + FileBaseNameQX(doc.WorldFileName) + u"]";
     if (modified) caption += u" *";
     return caption;
-}
-
-std::u16string UnitDescPathFromFile(const std::u16string& fileName,
-                                    const std::u16string& unitPath) {
-    std::u16string path = RelativePathQX(LowerQX(PathNoSlashQX(fileName)), unitPath);
-    // Stored names keep the "\" that worlds made elsewhere use, so files stay portable.
-    std::replace(path.begin(), path.end(), u'/', u'\\');
-    return path;
 }
 
 DocumentCommands::DocumentCommands(WorldDoc& doc, Camera& camera, ViewFlags& flags,
@@ -121,20 +111,19 @@ void DocumentCommands::FileClear() {
 
 // --- Unit menu ---
 
-void DocumentCommands::UnitLoad(const std::function<std::optional<TSpherePos>()>& pickCentre) {
+void DocumentCommands::UnitLoad(const std::function<TSpherePick()>& pickCentre) {
     const std::optional<std::u16string> name = Host_.AskOpenFile(FileKind::Unit);
-    if (!name) return;
-    const std::optional<TSpherePos> place = pickCentre ? pickCentre() : std::nullopt;
-    if (!place) return;
-    UnitLoadFile(*name, place->Longitude, place->Polar);
+    if (!name || !pickCentre) return;
+    const TSpherePick place = pickCentre();
+    if (!place.Found) return;
+    UnitLoadFile(*name, place.Longitude, place.Polar);
 }
 
 bool DocumentCommands::UnitLoadFile(const std::u16string& fileName, float longitude, float polar) {
-    UnitPathFromSettings();
-    const std::u16string path = UnitDescPathFromFile(fileName, Settings_.UnitPath);
-    std::string reason;
-    if (!Doc_.Units.UnitCreateAt(path, longitude, polar, &reason)) {
-        Host_.ShowError("Error : " + reason);
+    const UnitLoadResult loaded = UnitLoadAtPick(Doc_.Units, Settings_.UnitPath, fileName,
+                                                 TSpherePick{true, longitude, polar});
+    if (loaded.Status != UnitLoadResult::Outcome::Placed) {
+        Host_.ShowError("Error : " + loaded.Reason);
         return false;
     }
     State_.MarkModified();

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "render/VecTypes.h"
+#include "world/UnitLoad.h"
 #include "world/ViewFlags.h"
 
 namespace gm {
@@ -56,10 +56,6 @@ private:
 // while there are unsaved changes.
 std::u16string CaptionText(const WorldDoc& doc, bool modified);
 
-// The stored name of a description file picked in a file dialog: trimmed, without trailing
-// slashes, lower case, relative to the unit folder and written with "\" as stored names are.
-std::u16string UnitDescPathFromFile(const std::u16string& fileName, const std::u16string& unitPath);
-
 class DocumentCommands {
 public:
     DocumentCommands(WorldDoc& doc, Camera& camera, ViewFlags& flags, Settings& settings,
@@ -80,9 +76,9 @@ public:
     bool ConfirmClose() { return ConfirmDiscard(); }
 
     // --- Unit menu ---
-    // pickCentre gives the sphere point at the centre of the 3D panel, nullopt when the view
-    // misses the sphere (then nothing is loaded).
-    void UnitLoad(const std::function<std::optional<TSpherePos>()>& pickCentre);
+    // pickCentre gives the sphere point at the centre of the 3D panel; when the view misses the
+    // sphere nothing is loaded.
+    void UnitLoad(const std::function<TSpherePick()>& pickCentre);
     // Loads the picked description file as a new current unit at (longitude, polar).
     bool UnitLoadFile(const std::u16string& fileName, float longitude, float polar);
     void UnitBBCalcCurrent();

@@ -20,6 +20,8 @@ template <typename T> bool Store(T& field, T value) {
 
 PropertyPage PagePick(const WorldDoc& doc) {
     if (doc.Units.UnitCurrent()) return PropertyPage::Unit;
+    if (doc.Zones.ZoneCurrent()) return PropertyPage::Zone;
+    if (doc.Zones.ZoneLinkCurrent()) return PropertyPage::ZoneLink;
     return PropertyPage::Main;
 }
 
@@ -62,6 +64,79 @@ bool UnitKeyGroupChange(WorldDoc& doc, int index) {
     const int32_t before = u->KeyGroup;
     doc.Units.SetKeyGroup(u, index);
     return u->KeyGroup != before;
+}
+
+} // namespace gm
+
+namespace gm {
+
+ZonePageView ZonePageFill(const TgmZone& zone) {
+    ZonePageView view;
+    view.ZoneType = zone.ZoneType < ZoneTypeCount ? static_cast<int32_t>(zone.ZoneType) : -1;
+    view.Radius = ZoneRadiusText(zone);
+    view.Graph = zone.Graph;
+    view.Hitpoints = IntToWideQX(zone.Hitpoints);
+    view.Mass = IntToWideQX(zone.Mass);
+    view.Damage = IntToWideQX(zone.Damage);
+    view.ItemFlags = zone.ItemFlags;
+    view.ItemFreq = zone.ItemFreq;
+    return view;
+}
+
+bool ZoneTypeChange(WorldDoc& doc, int index) {
+    TgmZone* z = doc.Zones.ZoneCurrent();
+    return z && index >= 0 && Store(z->ZoneType, static_cast<uint32_t>(index));
+}
+
+bool ZoneRadiusChange(WorldDoc& doc, const std::u16string& text) {
+    TgmZone* z = doc.Zones.ZoneCurrent();
+    if (!z || !Store(z->RadiusAngle, ZoneRadiusAngleFromText(text, doc.WorldRadius))) return false;
+    doc.Zones.ZoneUpdate(z);
+    return true;
+}
+
+bool ZoneGraphChange(WorldDoc& doc, const std::u16string& text) {
+    TgmZone* z = doc.Zones.ZoneCurrent();
+    return z && Store(z->Graph, ZoneGraphFromText(text));
+}
+
+bool ZoneHitpointsChange(WorldDoc& doc, const std::u16string& text) {
+    TgmZone* z = doc.Zones.ZoneCurrent();
+    return z && Store(z->Hitpoints, ZoneHitpointsFromText(text));
+}
+
+bool ZoneMassChange(WorldDoc& doc, const std::u16string& text) {
+    TgmZone* z = doc.Zones.ZoneCurrent();
+    return z && Store(z->Mass, ZoneSignedFromText(text));
+}
+
+bool ZoneDamageChange(WorldDoc& doc, const std::u16string& text) {
+    TgmZone* z = doc.Zones.ZoneCurrent();
+    return z && Store(z->Damage, ZoneSignedFromText(text));
+}
+
+bool ZoneItemChange(WorldDoc& doc, int bit, bool on) {
+    TgmZone* z = doc.Zones.ZoneCurrent();
+    return z && Store(z->ItemFlags, ZoneItemFlagsSet(z->ItemFlags, bit, on));
+}
+
+bool ZoneItemFreqChange(WorldDoc& doc, int index) {
+    TgmZone* z = doc.Zones.ZoneCurrent();
+    return z && index >= 0 && Store(z->ItemFreq, static_cast<int32_t>(index));
+}
+
+bool ZoneLinkTypeChange(WorldDoc& doc, int index) {
+    TgmZoneLink* link = doc.Zones.ZoneLinkCurrent();
+    return link && index >= 0 && Store(link->LinkType, static_cast<int32_t>(index));
+}
+
+int ItemBitFromName(const std::u16string& name) {
+    std::size_t start = name.size();
+    while (start > 0 && name[start - 1] >= u'0' && name[start - 1] <= u'9')
+        --start;
+    if (start == name.size() || name.size() - start > 2) return -1;
+    const int bit = static_cast<int>(StrToUIntQX(name.substr(start)));
+    return bit <= 31 ? bit : -1;
 }
 
 } // namespace gm

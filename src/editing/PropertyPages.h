@@ -10,6 +10,7 @@
 namespace gm {
 
 class TgmWorldUnit;
+class TgmZone;
 class WorldDoc;
 
 // In the order of the pages (their index in the page control).
@@ -41,5 +42,35 @@ bool UnitTimeOffsetChange(WorldDoc& doc, const std::u16string& text);
 bool UnitTimeLengthChange(WorldDoc& doc, const std::u16string& text);
 // Clamped to the unit's groups.
 bool UnitKeyGroupChange(WorldDoc& doc, int index);
+
+struct ZonePageView {
+    int32_t ZoneType = 0; // -1 for a value no entry of the type box stands for
+    std::u16string Radius;
+    std::u16string Graph;
+    std::u16string Hitpoints;
+    std::u16string Mass;
+    std::u16string Damage;
+    uint32_t ItemFlags = 0;
+    int32_t ItemFreq = 0;
+};
+
+ZonePageView ZonePageFill(const TgmZone& zone);
+
+// Zone page handlers, on the current zone; each answers whether a stored value changed.
+bool ZoneTypeChange(WorldDoc& doc, int index);
+// The digits are the arc radius; the zone is recomputed at once.
+bool ZoneRadiusChange(WorldDoc& doc, const std::u16string& text);
+bool ZoneGraphChange(WorldDoc& doc, const std::u16string& text);
+bool ZoneHitpointsChange(WorldDoc& doc, const std::u16string& text);
+bool ZoneMassChange(WorldDoc& doc, const std::u16string& text);
+bool ZoneDamageChange(WorldDoc& doc, const std::u16string& text);
+bool ZoneItemChange(WorldDoc& doc, int bit, bool on);
+bool ZoneItemFreqChange(WorldDoc& doc, int index);
+// On the current zone link.
+bool ZoneLinkTypeChange(WorldDoc& doc, int index);
+
+// The item bit an item check box stands for: the number at the end of its name
+// ("CheckBoxZoneI31" gives 31); -1 for a name without one or a number beyond 31.
+int ItemBitFromName(const std::u16string& name);
 
 } // namespace gm

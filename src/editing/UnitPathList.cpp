@@ -4,8 +4,8 @@
 #include <unordered_map>
 #include <unordered_set>
 
-#include "editing/DocumentCommands.h"
 #include "foundation/QX_Str.h"
+#include "world/UnitLoad.h"
 #include "world/WorldUnit.h"
 
 namespace gm {

@@ -2,14 +2,17 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMessageBox>
+#include <QSignalBlocker>
 
 #include "editing/FrameRender.h"
 #include "editor/Form_About.h"
 #include "editor/Form_Options.h"
+#include "editor/Form_SaveEnd.h"
 #include "editor/Form_UnitPath.h"
 #include "foundation/Codec.h"
 #include "foundation/QX_Error.h"
@@ -19,6 +22,7 @@
 #include "render/Scene.h"
 #include "render/VOper.h"
 #include "render/gm_Obj3D.h"
+#include "zones/WorldZone.h"
 
 namespace gm {
 
@@ -42,11 +46,15 @@ TFormMain::TFormMain(ISettingsStore& store, std::u16string startDir,
 
     BuildMenus();
     BuildPanels();
+    LoadZoneGraphs();
     FormOptions_ = new TFormOptions(Opts, Store_, this);
     connect(FormOptions_, &TFormOptions::WorldLineRebuild, this, [this] {
         Commands_.UnitPathFromSettings();
         Commands_.WorldGridRebuild();
     });
+    FormSaveEnd_ = new TFormSaveEnd(Doc, Cam, Opts, this);
+    FormSaveEnd_->SetMessageSink([this](const std::string& text) { ShowMessage(text); });
+    connect(FormSaveEnd_, &TFormSaveEnd::Exported, LabelStatus, &QLabel::setText);
     FormAbout_ = new TFormAbout(this);
     FormUnitPath_ = new TFormUnitPath(Doc.Units, Opts, this);
     FormUnitPath_->SetFileAsker([this] { return AskOpenFile(FileKind::Unit); });
@@ -99,7 +107,7 @@ void TFormMain::OpenAtStart(const std::u16string& fileName) {
     Commands_.OpenFile(fileName);
 }
 
-std::optional<TSpherePos> TFormMain::PanelCentrePick() {
+TSpherePick TFormMain::PanelCentrePick() {
     Cam.CameraUpdate(Doc.WorldRadius);
     // The view ray through the panel centre: the far point brought back into view space, then
     // into the world by the inverse view (rotation rows for the direction, the translation row
@@ -112,10 +120,9 @@ std::optional<TSpherePos> TFormMain::PanelCentrePick() {
     d.z = v.x * inv.m[0][2] + v.y * inv.m[1][2] + v.z * inv.m[2][2];
     const TVec3 eye = MakeVec3(inv.m[3][0], inv.m[3][1], inv.m[3][2]);
     TVec3 hit;
-    if (!RaySphere(eye, Vec3Add(eye, d), MakeVec3(0, 0, 0), Doc.WorldRadius, hit))
-        return std::nullopt;
-    TSpherePos place;
-    VecToSphere(hit, place.Longitude, place.Polar);
+    TSpherePick place;
+    place.Found = RaySphere(eye, Vec3Add(eye, d), MakeVec3(0, 0, 0), Doc.WorldRadius, hit);
+    if (place.Found) VecToSphere(hit, place.Longitude, place.Polar);
     return place;
 }
 
@@ -171,7 +178,25 @@ void TFormMain::MM_View_BackgroundClick() {
 }
 
 void TFormMain::MM_Options_OptionsClick() {
+    const std::u16string game = Opts.SkyhaulPath;
     RunDialog(*FormOptions_);
+    // A game folder given only now has its graph names read now, not at the next start.
+    if (Opts.SkyhaulPath != game) LoadZoneGraphs();
+}
+
+void TFormMain::LoadZoneGraphs() {
+    const ZoneGraphList graphs = ZoneGraphsLoad(WideToAnsiQX(Opts.SkyhaulPath));
+    // Refilling the list must not pass for an edit of the current zone's graph.
+    const QSignalBlocker quiet(ComboBoxZoneGraph);
+    const QString text = ComboBoxZoneGraph->currentText();
+    ComboBoxZoneGraph->clear();
+    for (const std::u16string& name : graphs.Names)
+        ComboBoxZoneGraph->addItem(QString::fromStdU16String(name));
+    ComboBoxZoneGraph->setEditText(text);
+    if (!graphs.Error.empty()) {
+        // Shown once the window runs, not from inside its construction.
+        QTimer::singleShot(0, this, [this, error = graphs.Error] { ShowMessage(error); });
+    }
 }
 
 void TFormMain::ShowMessage(const std::string& text) {

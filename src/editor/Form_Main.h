@@ -39,6 +39,7 @@ class QImageDecoder;
 class Scene;
 class TFormAbout;
 class TFormOptions;
+class TFormSaveEnd;
 class TFormUnitPath;
 class TgmObj3D;
 
@@ -88,6 +89,7 @@ public:
     QStackedWidget* NotebookAction = nullptr;
     QLabel* LabelFPS = nullptr;
     QLabel* LabelCoord = nullptr;
+    QLabel* LabelStatus = nullptr; // what the last export wrote
     // "Main"
     QLineEdit* EditMainWorldRadius = nullptr;
     QPushButton* Button1 = nullptr;
@@ -115,6 +117,7 @@ public:
     TFormOptions& FormOptions() { return *FormOptions_; }
     TFormUnitPath& FormUnitPath() { return *FormUnitPath_; }
     TFormAbout& FormAbout() { return *FormAbout_; }
+    TFormSaveEnd& FormSaveEnd() { return *FormSaveEnd_; }
 
     // Shows the page of the selected object and fills it from the document.
     void PanelRefresh() override;
@@ -134,7 +137,7 @@ public:
     void SetDialogRunner(std::function<int(QDialog&)> runner) { RunDialog_ = std::move(runner); }
 
     // The sphere point at the centre of the 3D panel, where Unit > Load... places a unit.
-    std::optional<TSpherePos> PanelCentrePick();
+    TSpherePick PanelCentrePick();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -151,6 +154,11 @@ private:
     QWidget* BuildZoneLinkPage();
     void ConnectPages();
     void FillUnitPage();
+    void FillZonePage();
+    // Updates the lists and repaints the 3D panel now rather than at the next tick.
+    void RedrawNow();
+    // The graph box's list from the game folder's GMWall.txt; a damaged file is reported.
+    void LoadZoneGraphs();
     void ShowMessage(const std::string& text);
     void ShowTextureFailures();
     void MM_View_BackgroundClick();
@@ -183,6 +191,7 @@ private:
     TFormOptions* FormOptions_ = nullptr;
     TFormUnitPath* FormUnitPath_ = nullptr;
     TFormAbout* FormAbout_ = nullptr;
+    TFormSaveEnd* FormSaveEnd_ = nullptr;
     TgmObj3D* BackgroundObj_ = nullptr;
     FrameLoop Loop_{*this};
     QElapsedTimer Clock_;

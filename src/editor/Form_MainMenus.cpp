@@ -8,6 +8,7 @@
 #include <QMenuBar>
 
 #include "editor/Form_About.h"
+#include "editor/Form_SaveEnd.h"
 #include "editor/Form_UnitPath.h"
 
 namespace gm {
@@ -58,6 +59,7 @@ void TFormMain::BuildFileMenu() {
     connect(Open1, &QAction::triggered, this, [this] { Commands_.FileOpen(); });
     connect(Save1, &QAction::triggered, this, [this] { Commands_.FileSave(); });
     connect(SaveAs1, &QAction::triggered, this, [this] { Commands_.FileSaveAs(); });
+    connect(MM_File_SaveEnd, &QAction::triggered, this, [this] { RunDialog(*FormSaveEnd_); });
     connect(MM_File_Clear, &QAction::triggered, this, [this] { Commands_.FileClear(); });
     connect(Exit1, &QAction::triggered, this, &QWidget::close);
 }

@@ -15,8 +15,10 @@
 #include <QStackedWidget>
 #include <QVBoxLayout>
 
+#include "editing/FrameRender.h"
 #include "editing/PropertyPages.h"
 #include "platform/Panel3DWidget.h"
+#include "render/Scene.h"
 
 namespace gm {
 
@@ -120,6 +122,9 @@ void TFormMain::BuildPanels() {
     LabelCoord = new QLabel(panel2);
     LabelCoord->setObjectName("LabelCoord");
     bar->addWidget(LabelCoord, 1);
+    LabelStatus = new QLabel(panel2);
+    LabelStatus->setObjectName("LabelStatus");
+    bar->addWidget(LabelStatus);
     outer->addWidget(panel2);
 
     setCentralWidget(central);
@@ -230,6 +235,33 @@ void TFormMain::ConnectPages() {
             [this](const QString& text) { Edited(UnitTimeLengthChange(Doc, FromQ(text))); });
     connect(ComboBoxUnitKeyGroup, &QComboBox::activated, this,
             [this](int index) { Edited(UnitKeyGroupChange(Doc, index)); });
+
+    // Zone
+    connect(ComboBoxZoneType, &QComboBox::activated, this,
+            [this](int index) { Edited(ZoneTypeChange(Doc, index)); });
+    connect(EditZoneRadius, &QLineEdit::textChanged, this, [this](const QString& text) {
+        Edited(ZoneRadiusChange(Doc, FromQ(text)));
+        RedrawNow(); // the circle follows the typing at once
+    });
+    connect(ComboBoxZoneGraph, &QComboBox::editTextChanged, this,
+            [this](const QString& text) { Edited(ZoneGraphChange(Doc, FromQ(text))); });
+    connect(EditZoneHitpoints, &QLineEdit::textChanged, this,
+            [this](const QString& text) { Edited(ZoneHitpointsChange(Doc, FromQ(text))); });
+    connect(EditZoneMass, &QLineEdit::textChanged, this,
+            [this](const QString& text) { Edited(ZoneMassChange(Doc, FromQ(text))); });
+    connect(EditZoneDamage, &QLineEdit::textChanged, this,
+            [this](const QString& text) { Edited(ZoneDamageChange(Doc, FromQ(text))); });
+    // One handler for all item boxes: the bit is the number at the end of the box's name.
+    for (QCheckBox* box : CheckBoxZoneItems)
+        connect(box, &QCheckBox::clicked, this, [this, box](bool on) {
+            Edited(ZoneItemChange(Doc, ItemBitFromName(FromQ(box->objectName())), on));
+        });
+    connect(ComboBoxZoneIFreq, &QComboBox::activated, this,
+            [this](int index) { Edited(ZoneItemFreqChange(Doc, index)); });
+
+    // ZoneLink
+    connect(ComboBoxZoneLinkType, &QComboBox::activated, this,
+            [this](int index) { Edited(ZoneLinkTypeChange(Doc, index)); });
 }
 
 void TFormMain::PanelRefresh() {
@@ -240,7 +272,11 @@ void TFormMain::PanelRefresh() {
         FillUnitPage();
         break;
     case PropertyPage::Zone:
+        FillZonePage();
+        break;
     case PropertyPage::ZoneLink:
+        if (const TgmZoneLink* link = Doc.Zones.ZoneLinkCurrent())
+            ComboBoxZoneLinkType->setCurrentIndex(link->LinkType);
         break;
     case PropertyPage::Main:
         SetTextIfDifferent(EditMainWorldRadius, RoundedText(Doc.WorldRadius));
@@ -261,6 +297,31 @@ void TFormMain::FillUnitPage() {
         ComboBoxUnitKeyGroup->addItem(ToQ(name));
     ComboBoxUnitKeyGroup->setCurrentIndex(
         view.KeyGroup < ComboBoxUnitKeyGroup->count() ? view.KeyGroup : -1);
+}
+
+void TFormMain::FillZonePage() {
+    const TgmZone* zone = Doc.Zones.ZoneCurrent();
+    if (!zone) return;
+    const ZonePageView view = ZonePageFill(*zone);
+    ComboBoxZoneType->setCurrentIndex(view.ZoneType);
+    // Each box's handler runs when its text changes, so the fields are filled one by one from the
+    // view taken before any of them stored anything back.
+    SetTextIfDifferent(EditZoneRadius, view.Radius);
+    if (ComboBoxZoneGraph->currentText() != ToQ(view.Graph))
+        ComboBoxZoneGraph->setEditText(ToQ(view.Graph));
+    SetTextIfDifferent(EditZoneHitpoints, view.Hitpoints);
+    SetTextIfDifferent(EditZoneMass, view.Mass);
+    SetTextIfDifferent(EditZoneDamage, view.Damage);
+    for (QCheckBox* box : CheckBoxZoneItems) {
+        const int bit = ItemBitFromName(FromQ(box->objectName()));
+        box->setChecked(((view.ItemFlags >> bit) & 1u) != 0);
+    }
+    ComboBoxZoneIFreq->setCurrentIndex(view.ItemFreq);
+}
+
+void TFormMain::RedrawNow() {
+    FrameUpdateLists(Doc, *Scene_, Cam, Flags);
+    Panel3D->update();
 }
 
 } // namespace gm

@@ -102,21 +102,6 @@ TEST(CaptionText, ShowsVersionNameAndUnsavedMark) {
     EXPECT_EQ(CaptionText(doc, false), u"Skyhaul Gridmoor v0.3 [old.world]");
 }
 
-TEST(UnitDescPathFromFile, StoredNamesAreRelativeLowerCaseAndBackslashed) {
-    const struct {
-        std::u16string file, unitPath, stored;
-    } cases[] = {
-        {u"C:\\Game\\Units\\Ships\\a.txt", u"c:\\game\\units", u"ships\\a.txt"},
-        {u"c:\\other\\b.txt", u"c:\\game\\units", u"..\\..\\other\\b.txt"},
-        {u"/home/kim/Units/Sub/Pair.TXT", u"/home/kim/Units", u"sub\\pair.txt"},
-        {u"  /home/kim/Units/Sub/Pair.TXT/ ", u"/home/kim/Units/", u"sub\\pair.txt"},
-        {u"/srv/other/x.txt", u"/home/kim/Units", u"..\\..\\..\\srv\\other\\x.txt"},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(UnitDescPathFromFile(c.file, c.unitPath), c.stored)
-            << WideToAnsiQX(c.file) << " under " << WideToAnsiQX(c.unitPath);
-}
-
 TEST(DocumentState, NotifiesOnlyWhenTheFlagFlips) {
     DocumentState state;
     int changes = 0;
@@ -284,7 +269,7 @@ TEST_F(DocumentCommandsTest, ClearKeepsTheRadiusAndRefreshesCaptionAndPage) {
 
 TEST_F(DocumentCommandsTest, UnitLoadPlacesAtThePickAndStoresTheRelativeName) {
     Host.FileAnswers = {Opts.UnitPath + u"/Sub/Pair.TXT"};
-    Commands.UnitLoad([] { return std::optional<TSpherePos>(TSpherePos{20, 70, 0}); });
+    Commands.UnitLoad([] { return TSpherePick{true, 20, 70}; });
     ASSERT_EQ(Host.FileQuestions.size(), 1u);
     EXPECT_EQ(Host.FileQuestions[0], std::make_pair(FileKind::Unit, false));
     const TgmWorldUnit* u = Doc.Units.UnitCurrent();
@@ -300,11 +285,11 @@ TEST_F(DocumentCommandsTest, UnitLoadPlacesAtThePickAndStoresTheRelativeName) {
 
 TEST_F(DocumentCommandsTest, UnitLoadOffTheSphereOrCancelledDoesNothing) {
     Host.FileAnswers = {Opts.UnitPath + u"/Sub/Pair.TXT", std::nullopt};
-    Commands.UnitLoad([] { return std::optional<TSpherePos>(); });
+    Commands.UnitLoad([] { return TSpherePick{}; });
     bool picked = false;
     Commands.UnitLoad([&] {
         picked = true;
-        return std::optional<TSpherePos>(TSpherePos{});
+        return TSpherePick{true, 0, 90};
     });
     EXPECT_FALSE(picked);
     EXPECT_EQ(Doc.Units.UnitCount(), 0);

@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include "foundation/Codec.h"
+#include "world/ViewFlags.h"
 #include "world/WorldDoc.h"
+#include "zones/ZoneEdit.h"
 
 namespace gm {
 namespace {
@@ -30,6 +32,29 @@ TEST_F(PropertyPagesTest, PageFollowsTheSelection) {
     EXPECT_EQ(PagePick(Doc), PropertyPage::Main);
     Doc.Units.SetCurrentUnit(u);
     EXPECT_EQ(PagePick(Doc), PropertyPage::Unit);
+}
+
+TEST_F(PropertyPagesTest, UnitComesBeforeZoneBeforeLink) {
+    ViewFlags flags;
+    TgmZone* a = ZoneCreateAt(Doc, flags, 10, 80);
+    TgmZone* b = ZoneCreateAt(Doc, flags, 20, 80);
+    TgmZoneLink* link = Doc.Zones.ZoneLinkMake(a, b);
+    ASSERT_NE(link, nullptr);
+    const struct {
+        bool unit, zone, link;
+        PropertyPage page;
+    } cases[] = {{true, true, true, PropertyPage::Unit},
+                 {false, true, true, PropertyPage::Zone},
+                 {false, false, true, PropertyPage::ZoneLink},
+                 {true, false, false, PropertyPage::Unit},
+                 {false, false, false, PropertyPage::Main}};
+    TgmWorldUnit* u = Pair();
+    for (const auto& c : cases) {
+        Doc.Units.SetCurrentUnit(c.unit ? u : nullptr);
+        Doc.Zones.SetZoneCurrent(c.zone ? a : nullptr);
+        Doc.Zones.SetZoneLinkCurrent(c.link ? link : nullptr);
+        EXPECT_EQ(PagePick(Doc), c.page) << c.unit << c.zone << c.link;
+    }
 }
 
 TEST(RoundedText, RoundsHalvesToEven) {
@@ -96,6 +121,80 @@ TEST_F(PropertyPagesTest, HandlersWithoutACurrentUnitDoNothing) {
     EXPECT_EQ(u->TimeOffset, 0);
     EXPECT_EQ(u->TimeLength, 0);
     EXPECT_EQ(u->KeyGroup, 0);
+}
+
+class ZonePageTest : public ::testing::Test {
+protected:
+    ZonePageTest() { Zone = ZoneCreateAt(Doc, Flags, 30, 60); }
+    WorldDoc Doc;
+    ViewFlags Flags;
+    TgmZone* Zone = nullptr;
+};
+
+TEST_F(ZonePageTest, FieldsParseLenientlyBySign) {
+    const struct {
+        const char16_t* text;
+        int32_t hitpoints;   // digits only
+        int32_t signedValue; // mass and damage
+    } cases[] = {{u"-30", 30, -30}, {u"12a5", 125, 125}, {u"", 0, 0}, {u"7-", 7, 7}};
+    for (const auto& c : cases) {
+        ZoneHitpointsChange(Doc, c.text);
+        ZoneMassChange(Doc, c.text);
+        ZoneDamageChange(Doc, c.text);
+        EXPECT_EQ(Zone->Hitpoints, c.hitpoints) << WideToAnsiQX(c.text);
+        EXPECT_EQ(Zone->Mass, c.signedValue) << WideToAnsiQX(c.text);
+        EXPECT_EQ(Zone->Damage, c.signedValue) << WideToAnsiQX(c.text);
+    }
+    ZoneGraphChange(Doc, u" \tcliff \r\n");
+    EXPECT_EQ(Zone->Graph, u"cliff");
+}
+
+TEST_F(ZonePageTest, RadiusDigitsAreTheArcRadius) {
+    EXPECT_NEAR(Zone->RadiusLen, 50, 1e-3);
+    EXPECT_EQ(ZonePageFill(*Zone).Radius, u"50");
+    EXPECT_TRUE(ZoneRadiusChange(Doc, u"12a5"));
+    EXPECT_NEAR(Zone->RadiusLen, 125, 1e-3); // recomputed at once
+    EXPECT_NEAR(Zone->RadiusAngle, 125 * 180 / (1000 * 3.14159265), 1e-4);
+    EXPECT_FALSE(ZoneRadiusChange(Doc, u"125"));
+}
+
+TEST_F(ZonePageTest, ItemBoxesSetTheBitOfTheirName) {
+    const struct {
+        const char16_t* name;
+        int bit;
+    } names[] = {{u"CheckBoxZoneI0", 0}, {u"CheckBoxZoneI7", 7},   {u"CheckBoxZoneI31", 31},
+                 {u"CheckBoxZoneI", -1}, {u"CheckBoxZoneI32", -1}, {u"CheckBoxZoneI123", -1}};
+    for (const auto& n : names)
+        EXPECT_EQ(ItemBitFromName(n.name), n.bit) << WideToAnsiQX(n.name);
+
+    Zone->ItemFlags = 0x00000100; // a bit the page never sets is kept
+    EXPECT_TRUE(ZoneItemChange(Doc, ItemBitFromName(u"CheckBoxZoneI31"), true));
+    EXPECT_TRUE(ZoneItemChange(Doc, 2, true));
+    EXPECT_FALSE(ZoneItemChange(Doc, 2, true));
+    EXPECT_EQ(Zone->ItemFlags, 0x80000104u);
+    EXPECT_TRUE(ZoneItemChange(Doc, 31, false));
+    EXPECT_EQ(Zone->ItemFlags, 0x00000104u);
+}
+
+TEST_F(ZonePageTest, ListsStoreTheirIndexAndTheLinkItsType) {
+    EXPECT_TRUE(ZoneTypeChange(Doc, 10));
+    EXPECT_EQ(Zone->ZoneType, 10u);
+    EXPECT_TRUE(ZoneItemFreqChange(Doc, 2));
+    EXPECT_EQ(Zone->ItemFreq, 2);
+    Zone->ZoneType = 14; // from a file: no entry of the box stands for it
+    EXPECT_EQ(ZonePageFill(*Zone).ZoneType, -1);
+
+    TgmZone* other = ZoneCreateAt(Doc, Flags, 40, 60);
+    TgmZoneLink* link = Doc.Zones.ZoneLinkMake(Zone, other);
+    Doc.Zones.SetZoneLinkCurrent(link);
+    EXPECT_TRUE(ZoneLinkTypeChange(Doc, 1));
+    EXPECT_EQ(link->LinkType, 1);
+    Doc.Zones.SetZoneLinkCurrent(nullptr);
+    EXPECT_FALSE(ZoneLinkTypeChange(Doc, 0));
+    Doc.Zones.SetZoneCurrent(nullptr);
+    EXPECT_FALSE(ZoneTypeChange(Doc, 1));
+    EXPECT_FALSE(ZoneRadiusChange(Doc, u"80"));
+    EXPECT_EQ(other->ZoneType, 0u);
 }
 
 } // namespace

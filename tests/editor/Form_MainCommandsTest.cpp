@@ -4,6 +4,7 @@
 #include "editor/Form_Main.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -12,15 +13,19 @@
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QTableView>
+#include <QTableWidget>
 #include <QTest>
 #include <deque>
+#include <filesystem>
 #include <gtest/gtest.h>
 
 #include "editor/Form_About.h"
+#include "editor/Form_SaveEnd.h"
 #include "editor/Form_UnitPath.h"
 #include "foundation/Codec.h"
 #include "render/VOper.h"
 #include "support/TempDir.h"
+#include "zones/ZoneEdit.h"
 
 namespace gm {
 namespace {
@@ -28,7 +33,14 @@ namespace {
 class FormMainCommandsTest : public test::TempDirTest {
 protected:
     FormMainCommandsTest() {
+        // A game folder of our own: the example's graph names and an empty data folder.
+        std::filesystem::create_directories(Game / "CFG" / "CD");
+        std::filesystem::create_directories(Game / "DATA");
+        std::filesystem::copy_file(std::filesystem::path(GM_SOURCE_DIR) /
+                                       "examples/game/CFG/CD/GMWall.txt",
+                                   Game / "CFG" / "CD" / "GMWall.txt");
         Store.Put(SettingUnitPath, UnitPath);
+        Store.Put(SettingSkyhaulPath, AnsiToWideQX(Game.string()));
         Form = std::make_unique<TFormMain>(Store, AnsiToWideQX(Dir.Path().string()),
                                            SettingsDefaults::Bundled(u"/nowhere"));
         Form->SetMessageSink([this](const std::string& text) { Messages.push_back(text); });
@@ -82,6 +94,7 @@ protected:
     }
 
     const std::u16string UnitPath = AnsiToWideQX(GM_TEST_DATA "/units");
+    const std::filesystem::path Game = Dir.Path() / "game";
     MemorySettingsStore Store;
     std::unique_ptr<TFormMain> Form;
     std::vector<std::string> Messages;
@@ -376,6 +389,185 @@ TEST_F(FormMainCommandsTest, AboutShowsTitleWithShadowAndVersion) {
     };
     Form->About1->trigger();
     EXPECT_TRUE(shown);
+}
+
+TEST_F(FormMainCommandsTest, ZonePageShowsAndStoresTheCurrentZone) {
+    QStringList graphs;
+    for (int i = 0; i < Form->ComboBoxZoneGraph->count(); ++i)
+        graphs << Form->ComboBoxZoneGraph->itemText(i);
+    EXPECT_EQ(graphs, QStringList({"Plain", "Ridge", "Crater", "Harbour", "Marsh", "Spire",
+                                   "Canyon", "Glacier"}));
+    EXPECT_EQ(Form->ComboBoxZoneType->count(), 11);
+    EXPECT_EQ(Form->ComboBoxZoneType->itemText(10), "Exclude");
+    EXPECT_EQ(Form->ComboBoxZoneType->maxVisibleItems(), 15);
+
+    TgmZone* zone = ZoneCreateAt(Form->Doc, Form->Flags, 30, 60);
+    zone->Mass = -4;
+    zone->Graph = u"Ridge";
+    zone->ItemFlags = (1u << 3) | (1u << 31);
+    zone->ItemFreq = 1;
+    Form->DocState.MarkClean();
+    Form->PanelRefresh();
+    EXPECT_EQ(Page(), "Zone");
+    EXPECT_EQ(Form->EditZoneRadius->text(), "50");
+    EXPECT_EQ(Form->EditZoneMass->text(), "-4");
+    EXPECT_EQ(Form->ComboBoxZoneGraph->currentText(), "Ridge");
+    EXPECT_EQ(Form->ComboBoxZoneIFreq->currentText(), "Average");
+    QStringList checked;
+    for (QCheckBox* box : Form->CheckBoxZoneItems)
+        if (box->isChecked()) checked << box->text();
+    EXPECT_EQ(checked, QStringList({"Lock", "No show"}));
+    EXPECT_FALSE(Form->DocState.Modified()); // showing a whole-number zone stores nothing new
+
+    Type(Form->EditZoneRadius, "12a5");
+    EXPECT_NEAR(zone->RadiusLen, 125, 1e-3);
+    Type(Form->EditZoneHitpoints, "-30");
+    EXPECT_EQ(zone->Hitpoints, 30);
+    Type(Form->EditZoneMass, "-30");
+    EXPECT_EQ(zone->Mass, -30);
+    Type(Form->EditZoneDamage, "2x");
+    EXPECT_EQ(zone->Damage, 2);
+    Form->ComboBoxZoneGraph->setEditText("  Marsh ");
+    EXPECT_EQ(zone->Graph, u"Marsh");
+    Form->CheckBoxZoneItems[0]->click(); // "Life", bit 0
+    EXPECT_EQ(zone->ItemFlags, (1u << 0) | (1u << 3) | (1u << 31));
+    Form->CheckBoxZoneItems[8]->click(); // "No show", bit 31
+    EXPECT_EQ(zone->ItemFlags, (1u << 0) | (1u << 3));
+    Form->ComboBoxZoneType->activated(5);
+    EXPECT_EQ(zone->ZoneType, 5u);
+    EXPECT_TRUE(Form->DocState.Modified());
+}
+
+TEST_F(FormMainCommandsTest, ShowingAZoneRoundsItsArcRadius) {
+    TgmZone* zone = ZoneCreateAt(Form->Doc, Form->Flags, 30, 60);
+    Form->PanelRefresh(); // the box shows 50
+    Form->Doc.Zones.SetZoneCurrent(nullptr);
+    Form->PanelRefresh();
+    Form->EditZoneRadius->blockSignals(true);
+    Form->EditZoneRadius->setText("70"); // another number than the zone's
+    Form->EditZoneRadius->blockSignals(false);
+    zone->RadiusAngle = static_cast<float>(50.4 * 180 / (1000 * 3.141592653589793));
+    Form->Doc.Zones.ZoneUpdate(zone);
+    Form->Doc.Zones.SetZoneCurrent(zone);
+    Form->PanelRefresh();
+    EXPECT_NEAR(zone->RadiusLen, 50, 1e-3);
+    EXPECT_EQ(Form->EditZoneRadius->text(), "50");
+}
+
+TEST_F(FormMainCommandsTest, UnitPageWinsOverZoneAndLinkPageShowsItsType) {
+    TgmZone* a = ZoneCreateAt(Form->Doc, Form->Flags, 30, 60);
+    TgmZone* b = ZoneCreateAt(Form->Doc, Form->Flags, 35, 60);
+    TgmZoneLink* link = Form->Doc.Zones.ZoneLinkMake(a, b);
+    ASSERT_NE(link, nullptr);
+    link->LinkType = 1;
+    TgmWorldUnit* u = LoadPair();
+    Form->Doc.Zones.SetZoneCurrent(b);
+    Form->Doc.Units.SetCurrentUnit(u);
+    Form->PanelRefresh();
+    EXPECT_EQ(Page(), "Unit");
+    Form->Doc.Units.SetCurrentUnit(nullptr);
+    Form->Doc.Zones.SetZoneCurrent(nullptr);
+    Form->Doc.Zones.SetZoneLinkCurrent(link);
+    Form->PanelRefresh();
+    EXPECT_EQ(Page(), "ZoneLink");
+    EXPECT_EQ(Form->ComboBoxZoneLinkType->currentText(), "StopLine");
+    Form->ComboBoxZoneLinkType->activated(0);
+    EXPECT_EQ(link->LinkType, 0);
+}
+
+// Runs the Save End dialog from the menu; during the showing, act(dialog) presses its buttons.
+class SaveEndTest : public FormMainCommandsTest {
+protected:
+    void RunSaveEnd(const std::function<void(TFormSaveEnd&)>& act) {
+        bool shown = false;
+        Runner = [&](QDialog& dialog) {
+            auto& d = dynamic_cast<TFormSaveEnd&>(dialog);
+            d.show();
+            shown = true;
+            act(d);
+            QTest::mouseClick(d.BitBtn1, Qt::LeftButton);
+            return d.result();
+        };
+        Form->MM_File_SaveEnd->trigger();
+        EXPECT_TRUE(shown);
+    }
+    bool Exported() const {
+        return std::filesystem::exists(Game / "DATA" / "edit.map") &&
+               std::filesystem::exists(Game / "DATA" / "edit.opt");
+    }
+};
+
+TEST_F(SaveEndTest, LayoutAndHeaderRow) {
+    RunSaveEnd([](TFormSaveEnd& d) {
+        EXPECT_EQ(d.windowTitle(), "Save End");
+        EXPECT_EQ(d.size(), QSize(381, 305));
+        QStringList header;
+        for (int c = 0; c < d.DGL->columnCount(); ++c)
+            header << d.DGL->horizontalHeaderItem(c)->text();
+        EXPECT_EQ(header, QStringList({"Name", "Portal", "Priority"}));
+        EXPECT_EQ(d.DGL->rowCount(), 0);
+        EXPECT_EQ(d.DGL->columnWidth(0), 156);
+        EXPECT_EQ(d.BitBtnSaveTest->text(), "Save test");
+        EXPECT_EQ(d.Label2->text(), "Opt size:");
+        EXPECT_EQ(d.Label1->text(), "0");
+    });
+}
+
+TEST_F(SaveEndTest, SaveTestWritesBothFilesAndComputesOncePerShowing) {
+    RunSaveEnd([&](TFormSaveEnd& d) {
+        QTest::mouseClick(d.BitBtnSaveTest, Qt::LeftButton);
+        EXPECT_TRUE(Exported());
+        EXPECT_EQ(d.Label1->text(), "21312");
+        // The build leaves the camera at its last direction; a second export reuses the build
+        // and so leaves a camera moved since then alone.
+        EXPECT_EQ(Form->Cam.CamLongitude, 355);
+        Form->Cam.CamLongitude = 10;
+        std::filesystem::remove(Game / "DATA" / "edit.map");
+        QTest::mouseClick(d.BitBtnSaveTest, Qt::LeftButton);
+        EXPECT_TRUE(Exported());
+        EXPECT_EQ(Form->Cam.CamLongitude, 10);
+        EXPECT_EQ(d.Label1->text(), "21312");
+    });
+    EXPECT_TRUE(Messages.empty());
+    EXPECT_FALSE(Form->FormSaveEnd().Opt().Built); // discarded on hide
+    EXPECT_NE(Form->LabelStatus->text().indexOf("edit.map"), -1);
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+
+    // A new showing computes again.
+    RunSaveEnd([&](TFormSaveEnd& d) {
+        EXPECT_EQ(d.Label1->text(), "0");
+        QTest::mouseClick(d.BitBtnSaveTest, Qt::LeftButton);
+        EXPECT_EQ(Form->Cam.CamLongitude, 355);
+    });
+}
+
+TEST_F(SaveEndTest, CancelledProgressWritesNothing) {
+    int reports = 0;
+    Form->FormSaveEnd().SetProgressHook([&](int done, int total) {
+        ++reports;
+        EXPECT_EQ(total, 2664);
+        return done < 100;
+    });
+    RunSaveEnd([&](TFormSaveEnd& d) {
+        QTest::mouseClick(d.BitBtnSaveTest, Qt::LeftButton);
+        EXPECT_EQ(d.Label1->text(), "0");
+    });
+    EXPECT_EQ(reports, 101);
+    EXPECT_FALSE(std::filesystem::exists(Game / "DATA" / "edit.map"));
+    EXPECT_FALSE(std::filesystem::exists(Game / "DATA" / "edit.opt"));
+    EXPECT_TRUE(Messages.empty());
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+TEST_F(SaveEndTest, ExportErrorIsShownOnceAndTheCursorRestored) {
+    std::filesystem::remove_all(Game / "DATA");
+    RunSaveEnd([&](TFormSaveEnd& d) {
+        QTest::mouseClick(d.BitBtnSaveTest, Qt::LeftButton);
+        EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    });
+    ASSERT_EQ(Messages.size(), 1u);
+    EXPECT_NE(Messages[0].find("edit.map"), std::string::npos) << Messages[0];
+    EXPECT_TRUE(Form->LabelStatus->text().isEmpty());
 }
 
 } // namespace
