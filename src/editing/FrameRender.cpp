@@ -21,6 +21,8 @@ void FrameUpdateLists(WorldDoc& doc, Scene& scene, Camera& camera, const ViewFla
     // Lists in drawing-update order: unit visibility, zones, zone links, points, triangles,
     // lines, world lines, the current unit's outline.
     doc.Units.UnitVisibleAll(camera);
+    doc.Zones.ZoneDrawAll(camera, flags);
+    doc.Zones.ZoneLinkDrawAll(camera, flags);
     doc.Points.PointUpdateAll(camera, flags);
     const UnitVisibleFn visible = [](const TgmWorldUnit* unit) { return unit->Visible; };
     doc.Triangles.TriangleDrawAll(camera, visible);

@@ -1,11 +1,13 @@
-// The editor's entry point: gridmoor [WORLD.raw]
+// The editor's entry point: gridmoor [--unit-path DIR] [WORLD.raw]
 
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QDir>
 #include <QFileInfo>
 #include <QLocale>
 
 #include "editor/Form_Main.h"
+#include "foundation/Codec.h"
 #include "platform/QSettingsStore.h"
 
 namespace {
@@ -31,12 +33,27 @@ int main(int argc, char** argv) {
     // Numbers are written and read with "." whatever the user's locale says.
     QLocale::setDefault(QLocale::c());
 
+    QCommandLineParser parser;
+    parser.addHelpOption();
+    // For one run (such as the bundled examples) without touching the stored setting.
+    const QCommandLineOption unitPathOption(
+        "unit-path", "Take unit descriptions from DIR for this run instead of the stored setting.",
+        "DIR");
+    parser.addOption(unitPathOption);
+    parser.addPositionalArgument("world", "World file to open.", "[WORLD.raw]");
+    parser.process(app);
+
     gm::QSettingsStore store;
     const auto defaults = gm::SettingsDefaults::ForPlatform(ExamplesBase());
     gm::TFormMain window(store, QDir::currentPath().toStdU16String(), defaults);
+    if (parser.isSet(unitPathOption))
+        window.Opts.UnitPath =
+            QDir::toNativeSeparators(QFileInfo(parser.value(unitPathOption)).absoluteFilePath())
+                .toStdU16String();
+    window.Doc.Units.UnitPath = gm::WideToAnsiQX(window.Opts.UnitPath);
     window.showMaximized();
     window.activateWindow();
-    const QStringList args = QApplication::arguments();
-    if (args.size() > 1) window.OpenAtStart(QFileInfo(args[1]).absoluteFilePath().toStdU16String());
+    const QStringList args = parser.positionalArguments();
+    if (!args.isEmpty()) window.OpenAtStart(QFileInfo(args[0]).absoluteFilePath().toStdU16String());
     return QApplication::exec();
 }

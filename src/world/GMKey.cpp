@@ -318,6 +318,21 @@ void TKeyGM::KeyBlobBuild(TBufQX& scratch) {
     scratch.SetDWordAt(12, static_cast<uint32_t>(scratch.Len));
 }
 
+int64_t TKeyGM::KeyBlobSize() const {
+    const IKeyUnit* unit = List ? List->Unit : nullptr;
+    const int64_t length = unit ? unit->KeyTimeLength() : 0;
+    // Total is at most 2^31 per key; bounding it keeps the products below in range.
+    constexpr int64_t kCap = int64_t{1} << 40;
+    const int64_t n = std::min(kCap, std::max<int64_t>(1, std::max(length, Total) / 20));
+    const int64_t run = 8 + 4 * n;
+    const bool typed = unit && unit->KeyUnitType() != 0;
+    if (!typed) return 24 + run;
+    const int64_t groups = List ? List->GroupCount() : 0;
+    // In floating point: many groups of a capped run would overflow; exact where it matters.
+    const double size = 16.0 + static_cast<double>(groups) * static_cast<double>(8 + run);
+    return size < 4.0e18 ? static_cast<int64_t>(size) : static_cast<int64_t>(4.0e18);
+}
+
 int32_t TKeyGM::KeyBlobAdd(TBufQX& scratch, KeyPool& pool) {
     KeyBlobBuild(scratch);
     return pool.Add(scratch);
@@ -363,8 +378,9 @@ int32_t KeyPool::Add(const TBufQX& blob) {
             return e.Offset;
     }
     const int32_t off = Buf.Len;
-    if (static_cast<int64_t>(off) + blob.Len > kInt32Max)
-        RaiseQX("KeyPool.Add. len=" + std::to_string(blob.Len));
+    if (static_cast<int64_t>(off) + blob.Len > std::min<int64_t>(Limit, kInt32Max))
+        RaiseQX("The colour animations of the world need more than " + std::to_string(Limit) +
+                " bytes of samples in the end file; shorten the longest time lengths");
     Buf.LenSet(off + blob.Len);
     std::memcpy(Buf.Data + off, blob.Data, static_cast<std::size_t>(blob.Len));
     entries.push_back({off, blob.Len});

@@ -50,6 +50,8 @@ void ColorLerp(TKeyGM& key, int32_t i, int32_t j, float f);
 class KeyPool {
 public:
     TBufQX Buf;
+    // Add fails rather than let the pool grow beyond this many bytes.
+    int64_t Limit = 0x7FFFFFFF;
 
     // Offset of a blob with the same bytes as blob[0, blob.Len), appending it when none exists.
     int32_t Add(const TBufQX& blob);
@@ -109,6 +111,9 @@ public:
     // End-file blobs: samples every 20 time units, one run per group for typed units.
     void KeySample(TBufQX& buf);
     void KeyBlobBuild(TBufQX& scratch);
+    // The length KeyBlobBuild would give, found without sampling; saturates far above any
+    // buffer's reach, so an animation too long to sample can be refused before it is.
+    int64_t KeyBlobSize() const;
     int32_t KeyBlobAdd(TBufQX& scratch, KeyPool& pool);
 };
 

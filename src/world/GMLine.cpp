@@ -13,6 +13,7 @@
 #include "world/GMDesc.h"
 #include "world/GMPoint.h"
 #include "world/ViewFlags.h"
+#include "world/WorldUnit.h"
 
 namespace gm {
 
@@ -154,6 +155,29 @@ void LineStore::LinesRead(TBufQX& buf, const PointStore& points,
         TgmWorldUnit* unit = unitByNumber(unitNo);
         if (!unit) RaiseRef("unit", unitNo);
         SetUnit(line, unit);
+    }
+}
+
+void LineStore::LinesCheckEnds() const {
+    for (const TLineGM* line : List_)
+        if (!line->PointStart || !line->PointEnd)
+            RaiseQX("A line of unit " + UnitDescForMessage(line->Unit) +
+                    " has no end point; the end file cannot hold it");
+}
+
+void LineStore::LinesWriteEnd(TBufQX& buf, TBufQX& scratch, KeyPool& pool) {
+    LinesCheckEnds();
+    buf.AddDWord(static_cast<uint32_t>(List_.Size()));
+    for (const TLineGM* line : List_) {
+        buf.AddDWord(static_cast<uint32_t>(line->PointStart->Number));
+        buf.AddDWord(static_cast<uint32_t>(line->PointEnd->Number));
+        buf.AddByte(line->Visible);
+        buf.AddByte(line->Stop);
+        // The flag byte tells the reader whether the two offsets follow.
+        if (line->Visible != 0) {
+            buf.AddDWord(static_cast<uint32_t>(line->KeyStart->KeyBlobAdd(scratch, pool)));
+            buf.AddDWord(static_cast<uint32_t>(line->KeyEnd->KeyBlobAdd(scratch, pool)));
+        }
     }
 }
 

@@ -71,6 +71,13 @@ public:
     // Points resolve through the store's table of the points section just read.
     void LinesRead(TBufQX& buf, const PointStore& points, const UnitByNumberFn& unitByNumber);
 
+    // The end file has no way to say "no point": fails naming the unit of the first line that
+    // lacks an end.
+    void LinesCheckEnds() const;
+    // End-file section, after the points were numbered for it (PointsWriteEnd); the colour keys
+    // of visible lines go into the pool.
+    void LinesWriteEnd(TBufQX& buf, TBufQX& scratch, KeyPool& pool);
+
     void Draw(TLineGM* line, bool unitVisible, const Camera& camera, const ViewFlags& flags);
     void LineDrawAll(const Camera& camera, const ViewFlags& flags, const UnitVisibleFn& visible);
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <memory>
 
+#include "foundation/Codec.h"
 #include "foundation/QX_BlockPar.h"
 #include "foundation/QX_Error.h"
 #include "foundation/QX_Str.h"
@@ -12,6 +13,7 @@
 #include "render/gm_Obj3D.h"
 #include "world/GMDesc.h"
 #include "world/ViewFlags.h"
+#include "world/WorldUnit.h"
 
 namespace gm {
 
@@ -355,6 +357,29 @@ void PointStore::PointsRead(TBufQX& buf,
         SetMaster(PointTable_[i + 1], PointTable_[m]);
     }
     ByNumberValid_ = false;
+}
+
+void PointStore::PointsWriteEnd(TBufQX& buf) {
+    int32_t n = 0;
+    for (TPointGM* p : List_)
+        if (!p->Master) p->Number = n++;
+    for (TPointGM* p : List_) {
+        const TPointGM* m = p->Master;
+        if (!m) continue;
+        if (m->Master)
+            RaiseQX("Point \"" + WideToAnsiQX(p->Id) + "\" of unit " +
+                    UnitDescForMessage(p->Units.empty() ? nullptr : p->Units.front()) +
+                    " has a damaged link; the end file cannot number it");
+        p->Number = m->Number;
+    }
+    ByNumberValid_ = false;
+    buf.AddDWord(static_cast<uint32_t>(n));
+    for (const TPointGM* p : List_) {
+        if (p->Master) continue;
+        buf.AddSingle(p->Longitude);
+        buf.AddSingle(p->Polar);
+        buf.AddSingle(p->Radius);
+    }
 }
 
 TPointGM* PointStore::PointFromTable(uint32_t n) const {

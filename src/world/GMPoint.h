@@ -133,6 +133,10 @@ public:
     // (null when out of range, which fails the read).
     void PointsWrite(TBufQX& buf, const std::function<uint32_t(const TgmWorldUnit*)>& unitNumber);
     void PointsRead(TBufQX& buf, const std::function<TgmWorldUnit*(uint32_t)>& unitByNumber);
+    // End-file section: points without a master, numbered 0, 1, 2 ... in list order; every
+    // linked point takes its master's number. A point whose master is linked itself (only a
+    // damaged file makes one) has no number to take: that fails naming the point.
+    void PointsWriteEnd(TBufQX& buf);
     // Point n of the file just read (0 gives null); fails when n is out of range.
     TPointGM* PointFromTable(uint32_t n) const;
     void PointTableClear() noexcept { PointTable_.clear(); }

@@ -13,6 +13,7 @@
 #include "render/gm_Obj3D.h"
 #include "world/GMDesc.h"
 #include "world/GMPoint.h"
+#include "world/WorldUnit.h"
 
 namespace gm {
 
@@ -173,6 +174,30 @@ void TriangleStore::TrianglesRead(TBufQX& buf, const PointStore& points,
             c.U = buf.GetSingle();
             c.V = buf.GetSingle();
             c.Key->Load(buf.GetWideStr());
+        }
+    }
+}
+
+void TriangleStore::TrianglesCheckCorners() const {
+    for (const TTriangleGM* tri : List_) {
+        if (!tri->Unit) RaiseQX("A triangle has no unit; the end file cannot hold it");
+        for (const TTriangleCorner& c : tri->Corner)
+            if (!c.Point)
+                RaiseQX("A triangle of unit " + UnitDescForMessage(tri->Unit) +
+                        " has a corner without a point; the end file cannot hold it");
+    }
+}
+
+void TriangleStore::TrianglesWriteEnd(TBufQX& buf, TBufQX& scratch, KeyPool& pool) {
+    TrianglesCheckCorners();
+    buf.AddDWord(static_cast<uint32_t>(List_.Size()));
+    int32_t n = 0;
+    for (TTriangleGM* tri : List_) {
+        tri->Number = n++;
+        buf.AddDWord(static_cast<uint32_t>(tri->Unit->Number));
+        for (TTriangleCorner& c : tri->Corner) {
+            buf.AddDWord(static_cast<uint32_t>(c.Point->Number));
+            buf.AddDWord(static_cast<uint32_t>(c.Key->KeyBlobAdd(scratch, pool)));
         }
     }
 }

@@ -62,6 +62,13 @@ public:
     void TrianglesWrite(TBufQX& buf, const UnitNumberFn& unitNumber);
     void TrianglesRead(TBufQX& buf, const PointStore& points, const UnitByNumberFn& unitByNumber);
 
+    // Fails naming the unit of the first triangle with a corner without a point (the end file
+    // cannot say "no point").
+    void TrianglesCheckCorners() const;
+    // End-file section: Number := 0, 1, 2 ... in list order; the owner's Number, then each
+    // corner's point number (PointsWriteEnd's numbering) and the pool offset of its key.
+    void TrianglesWriteEnd(TBufQX& buf, TBufQX& scratch, KeyPool& pool);
+
     void Draw(TTriangleGM* tri, bool unitVisible, const Camera& camera);
     void TriangleDrawAll(const Camera& camera, const UnitVisibleFn& visible);
 

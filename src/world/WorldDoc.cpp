@@ -15,11 +15,6 @@ uint32_t UnitNumberOf(const TgmWorldUnit* u) {
     return static_cast<uint32_t>(u->Number);
 }
 
-// A section whose object kind this build does not hold yet can only be empty.
-void ReadEmptySection(TBufQX& buf) {
-    if (buf.GetDWord() != 0) RaiseQX("Incorrect format");
-}
-
 } // namespace
 
 void WorldDoc::WorldWrite(TBufQX& buf) {
@@ -87,11 +82,13 @@ void WorldDoc::SetScene(Scene* scene) noexcept {
     Triangles.SetScene(scene);
     Lines.SetScene(scene);
     Units.SetScene(scene);
+    Zones.SetScene(scene);
 }
 
 void WorldDoc::WorldClear() {
     // Dependency order: zones and links, lines, triangles, points, units (with their key group
-    // lists), then the grid and other world lines. Kinds arrive with their own modules.
+    // lists), then the grid and other world lines.
+    Zones.ClearAll();
     Lines.LineClearAll();
     Triangles.TriangleClearAll();
     Points.PointClearAll();
@@ -115,6 +112,8 @@ float WorldDoc::WorldRadiusSet(const std::u16string& text) {
         p->Radius += delta;
         p->CalcPos();
     }
+    // Zones keep their angular radius; the arc length grows with the sphere.
+    Zones.ZoneUpdateAll();
     Units.UnitCentreAll();
     return delta;
 }
@@ -141,8 +140,7 @@ void WorldDoc::LinesWrite(TBufQX& buf) {
     Lines.LinesWrite(buf, UnitNumberOf);
 }
 void WorldDoc::ZonesWrite(TBufQX& buf) {
-    buf.AddDWord(0); // zones
-    buf.AddDWord(0); // zone links
+    Zones.ZonesWrite(buf);
 }
 
 void WorldDoc::UnitsRead(TBufQX& buf) {
@@ -161,8 +159,7 @@ void WorldDoc::LinesRead(TBufQX& buf) {
     Lines.LinesRead(buf, Points, [this](uint32_t n) { return UnitOf(n); });
 }
 void WorldDoc::ZonesRead(TBufQX& buf) {
-    ReadEmptySection(buf);
-    ReadEmptySection(buf);
+    Zones.ZonesRead(buf, LoadVersion);
 }
 
 } // namespace gm

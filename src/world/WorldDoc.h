@@ -13,6 +13,7 @@
 #include "world/GMTriangle.h"
 #include "world/WorldLine.h"
 #include "world/WorldUnit.h"
+#include "zones/WorldZone.h"
 
 namespace gm {
 
@@ -35,6 +36,7 @@ public:
     LineStore Lines{Keys};
     UnitStore Units{Keys, Points, Triangles, Lines, WorldRadius};
     WorldLineStore WorldLines; // the grid and every other world line
+    ZoneStore Zones{WorldRadius};
 
     WorldDoc() = default;
     WorldDoc(const WorldDoc&) = delete;

@@ -28,6 +28,10 @@ bool HasNumberedBlock(const TBlockParQX* block) {
 
 } // namespace
 
+std::string UnitDescForMessage(const TgmWorldUnit* u) {
+    return u ? "\"" + WideToAnsiQX(u->DescPath) + "\"" : std::string("no unit");
+}
+
 UnitStore::UnitStore(KeyStore& keys, PointStore& points, TriangleStore& triangles, LineStore& lines,
                      const float& worldRadius)
     : Keys_(keys), Points_(points), Triangles_(triangles), Lines_(lines),

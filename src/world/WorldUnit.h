@@ -54,6 +54,9 @@ public:
     int32_t KeyGroupIndex() const override { return KeyGroup; }
 };
 
+// The unit's description path in 8-bit text, quoted, for messages ("no unit" for none).
+std::string UnitDescForMessage(const TgmWorldUnit* u);
+
 // One named port of one unit while ports are joined: Pos is the average of its points.
 struct TgmWorldPort {
     TgmWorldUnit* Unit = nullptr;

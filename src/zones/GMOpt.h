@@ -1,0 +1,77 @@
+#pragma once
+// The end-file export: the game's end file (points, lines, zones and triangles in numbered form
+// with pre-sampled colour keys) and its visibility file (which units and points can be seen from
+// each of 72 x 37 view directions round the sphere).
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "foundation/QX_Buf.h"
+#include "render/VecTypes.h"
+
+namespace gm {
+
+class Camera;
+class TPointGM;
+class TTriangleGM;
+class TgmWorldUnit;
+class WorldDoc;
+
+inline constexpr int OptStep = 5;                       // degrees between view directions
+inline constexpr int OptLonCount = 360 / OptStep;       // 72: longitude 360 is longitude 0
+inline constexpr int OptPolarCount = 180 / OptStep + 1; // 37: both poles included
+// The visibility file numbers triangles, points and groups in 16 bits.
+inline constexpr int64_t OptMaxCount = 65535;
+// The end file's key pool stays below this; longer animations fail the export.
+inline constexpr int64_t EndKeyPoolLimit = 256 * 1024 * 1024;
+inline constexpr int32_t OptBufGrow = 512 * 1024;
+
+// One unit with a bounding box.
+struct TgmOptGroup {
+    std::vector<TPointGM*> Points; // the unit's points as masters, in point list order
+    std::vector<TTriangleGM*> Triangles;
+    std::array<TVec3, 4> Corners;
+    TgmWorldUnit* Unit = nullptr;
+};
+
+// One view direction.
+struct TgmOptUnit {
+    std::vector<TPointGM*> Points; // seen from here, once each, in order of discovery
+    std::vector<int32_t> Groups;   // indices into OptGroups, ascending
+};
+
+// The optimisation of one showing of the Save End dialog: built by its first export, reused by
+// the later ones, discarded (OptClear) when the dialog is hidden. It refers to the world's
+// objects, so the world must not change while it is kept.
+struct OptState {
+    bool Built = false;
+    std::vector<TgmOptGroup> OptGroups;
+    std::vector<TgmOptUnit> OptUnits; // direction (lon i, polar j) at i * OptPolarCount + j
+    int64_t Size = 0;                 // the "Opt size:" figure
+};
+
+void OptClear(OptState& opt);
+
+// "BB calc" of every unit, then the visibility of every unit with a box from every direction,
+// skipping directions inside "Exclude" zones. Leaves the camera at the last direction, at the
+// distance of the Home key. Returns the size figure (21312 for an empty world).
+int64_t OptBuild(WorldDoc& doc, Camera& camera, OptState& opt);
+
+// The raw visibility data; point and triangle numbers are those of the export running.
+void OptWrite(const OptState& opt, TBufQX& buf);
+
+// The whole export into mapFile (the end file) and optFile (the visibility file), real paths.
+// Builds opt when it is not built yet and returns its size figure. Everything is checked and
+// assembled in memory first, and each file is replaced atomically: a failure (raised as ErrorQX)
+// leaves both files as they were, except that a failure to write optFile comes after mapFile was
+// replaced. Point numbers are reset whichever way the export ends.
+int64_t EndExport(WorldDoc& doc, Camera& camera, OptState& opt, const std::string& mapFile,
+                  const std::string& optFile);
+
+// A file of the game's data folder: gameFolder + "\DATA\" + name, through the path resolver.
+std::string EndDataFile(std::string_view gameFolder, std::string_view name);
+
+} // namespace gm
