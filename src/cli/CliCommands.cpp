@@ -2,7 +2,10 @@
 
 #include <charconv>
 #include <cmath>
+#include <filesystem>
 #include <ostream>
+#include <random>
+#include <system_error>
 
 #include "cli/WorldJson.h"
 #include "foundation/Codec.h"
@@ -10,7 +13,9 @@
 #include "foundation/QX_Buf.h"
 #include "foundation/QX_Error.h"
 #include "foundation/QX_Str.h"
+#include "render/Camera.h"
 #include "world/WorldDoc.h"
+#include "zones/GMOpt.h"
 
 namespace gm {
 
@@ -44,6 +49,18 @@ std::u16string StoredDescPath(std::string_view desc) {
     for (char16_t& c : path)
         if (c == u'/') c = u'\\';
     return path;
+}
+
+// A name beside target for writing it before it replaces target.
+std::string TempBeside(const std::string& target) {
+    std::random_device rd;
+    return target + ".gm-" + std::to_string(rd()) + ".tmp";
+}
+
+// Removes a temporary file left by a failed command; a file that is not there is fine.
+void RemoveQuietly(const std::string& file) {
+    std::error_code ec;
+    std::filesystem::remove(file, ec);
 }
 
 } // namespace
@@ -97,6 +114,36 @@ void CmdResave(const std::string& inFile, const std::string& outFile) {
     WorldDoc doc;
     LoadWorld(doc, inFile);
     SaveWorld(doc, outFile);
+}
+
+int64_t CmdExport(const std::string& worldFile, const std::string& mapFile,
+                  const std::string& optFile) {
+    std::error_code mapEc, optEc;
+    const auto mapPath = std::filesystem::weakly_canonical(mapFile, mapEc);
+    const auto optPath = std::filesystem::weakly_canonical(optFile, optEc);
+    if (!mapEc && !optEc && mapPath == optPath)
+        RaiseQX("The end file and the visibility file must be different files: " + mapFile);
+    WorldDoc doc;
+    LoadWorld(doc, worldFile);
+    Camera camera;
+    OptState opt;
+    // The export replaces each file atomically but one after the other; writing both beside
+    // their targets first means a failure on the second leaves neither target touched.
+    const std::string mapTemp = TempBeside(mapFile), optTemp = TempBeside(optFile);
+    try {
+        const int64_t size = EndExport(doc, camera, opt, mapTemp, optTemp);
+        std::filesystem::rename(mapTemp, mapFile);
+        std::filesystem::rename(optTemp, optFile);
+        return size;
+    } catch (const std::filesystem::filesystem_error& e) {
+        RemoveQuietly(mapTemp);
+        RemoveQuietly(optTemp);
+        RaiseQX("Cannot replace " + e.path2().string() + ": " + e.code().message());
+    } catch (...) {
+        RemoveQuietly(mapTemp);
+        RemoveQuietly(optTemp);
+        throw;
+    }
 }
 
 void CmdPlace(const CliPlaceOptions& options) {

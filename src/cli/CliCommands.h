@@ -32,6 +32,11 @@ void CmdDump(const std::string& worldFile, std::ostream& out);
 // Reads and writes the world again; the result has the current file version.
 void CmdResave(const std::string& inFile, const std::string& outFile);
 
+// The end-file export of "Save test" (units' bounding boxes included) into mapFile and
+// optFile; returns the "Opt size:" figure. Either both files are written or neither.
+int64_t CmdExport(const std::string& worldFile, const std::string& mapFile,
+                  const std::string& optFile);
+
 struct CliPlaceOptions {
     std::string UnitPath;
     std::string InFile;          // empty: start from an empty world

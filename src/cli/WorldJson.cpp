@@ -127,9 +127,27 @@ WorldJson WorldToJson(const WorldDoc& doc, int32_t version) {
              {"stop", l->Stop}});
     }
 
-    // Zones arrive with the zone store; until then a document cannot hold any.
-    out["zones"] = WorldJson::array();
-    out["zoneLinks"] = WorldJson::array();
+    const auto zones = IndexOf(doc.Zones.Zones());
+    WorldJson& jZones = out["zones"] = WorldJson::array();
+    for (const TgmZone* z : doc.Zones.Zones()) {
+        jZones.push_back({{"longitude", z->Longitude},
+                          {"polar", z->Polar},
+                          {"radiusAngle", z->RadiusAngle},
+                          {"radiusLen", z->RadiusLen},
+                          {"type", z->ZoneType},
+                          {"graph", Text(z->Graph)},
+                          {"hitpoints", z->Hitpoints},
+                          {"mass", z->Mass},
+                          {"damage", z->Damage},
+                          {"itemFlags", z->ItemFlags},
+                          {"itemFreq", z->ItemFreq}});
+    }
+    WorldJson& jLinks = out["zoneLinks"] = WorldJson::array();
+    for (const TgmZoneLink* l : doc.Zones.Links()) {
+        jLinks.push_back({{"zoneA", RefOf(zones, static_cast<const TgmZone*>(l->ZoneA))},
+                          {"zoneB", RefOf(zones, static_cast<const TgmZone*>(l->ZoneB))},
+                          {"linkType", l->LinkType}});
+    }
     return out;
 }
 

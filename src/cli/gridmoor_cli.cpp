@@ -109,7 +109,8 @@ int main(int argc, char** argv) {
         } else if (*resave) {
             gm::CmdResave(inFile, outFile);
         } else if (*exportCmd) {
-            gm::RaiseQX("The export is not available yet");
+            const int64_t size = gm::CmdExport(world, mapFile, optFile);
+            std::cout << "Opt size: " << size << '\n';
         } else if (*placeCmd) {
             if (!radius.empty()) place.Radius = gm::ParseRadius(radius);
             for (const std::string& text : placements)
