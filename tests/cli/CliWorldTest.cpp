@@ -28,13 +28,6 @@ TEST_F(CliWorld, ResaveUpgradesAnOldFileToVersion3) {
     EXPECT_EQ(j["units"][0]["unitType"], 3);
 }
 
-TEST_F(CliWorld, ResaveOfAnEmptyWorldGivesTheFortyByteFile) {
-    const std::string in = Dir.Write("e.raw", RawWorld(2, 1000).Zeros(7).Bytes());
-    const std::string out = Dir.File("o.raw");
-    ASSERT_EQ(RunCli(Dir, {"resave", in, out}).Code, 0);
-    EXPECT_EQ(TempDir::Read(out), RawWorld(3, 1000).Zeros(7).Bytes());
-}
-
 TEST_F(CliWorld, ResaveOntoItselfWorks) {
     const std::string in = Dir.Write("self.raw", RawWorld(2, 800).Zeros(7).Bytes());
     ASSERT_EQ(RunCli(Dir, {"resave", in, in}).Code, 0);
