@@ -384,9 +384,11 @@ TEST_F(DocumentCommandsTest, WorldLineFreesAndBuildsTheGridWithTheCurrentSetting
 
 TEST_F(DocumentCommandsTest, CorrectPointMarksOnlyARealRepair) {
     TPointGM* p = Doc.Points.PointAdd();
+    Commands.History().Reset(true); // as if the world had been opened so
     Commands.PointCorrect();
     EXPECT_FALSE(State.Modified());
     Doc.Points.SetMaster(p, p); // as a damaged file can leave it
+    Commands.History().Reset(true);
     Commands.PointCorrect();
     EXPECT_EQ(p->Master, nullptr);
     EXPECT_TRUE(State.Modified());
