@@ -150,6 +150,7 @@ BackupResult Autosave::Write(WorldDoc& doc, uint64_t nowMs, uint64_t generation,
         SaveFileAtomicQX(OriginFile(Folder_, key), origin.data(),
                          static_cast<int32_t>(origin.size()));
     } catch (const ErrorQX& e) {
+        if (!PendingSince_) PendingSince_ = nowMs;
         if (!FailureReported_)
             result.Report = "The automatic backup could not be written (" + e.Message() +
                             "). Save the world yourself to keep your changes.";
