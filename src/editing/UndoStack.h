@@ -57,6 +57,8 @@ public:
     void Reset(bool saved);
 
     void Checkpoint();
+    // Forgets the checkpoint of a change that did not happen.
+    void DropCheckpoint() noexcept { HaveCheckpoint_ = false; }
     // Records the document as a new step (or extends the last one, see mergeKey). False when the
     // document bytes equal the current state's: nothing to undo then. A new step drops the redo
     // steps; the oldest steps go while the states together exceed the budget.

@@ -18,6 +18,7 @@
 #include "editing/FrameLoop.h"
 #include "editing/RecentFiles.h"
 #include "editing/Settings.h"
+#include "editing/StepRecorder.h"
 #include "render/Camera.h"
 #include "world/ViewFlags.h"
 #include "world/WorldDoc.h"
@@ -152,6 +153,9 @@ public:
     // One poll of the backup timer; writes a backup when one is due.
     void AutosaveTick();
     Autosave* Backups() { return Autosave_.get(); }
+    // Undo steps of the 3D panel's edits: wrap every event handed to the panel interaction in
+    // PanelSteps().Before(dragging) and PanelSteps().After(result.Modified, dragging, label).
+    StepRecorder& PanelSteps() { return PanelSteps_; }
     const RecentFiles& Recent() const { return Recent_; }
     // Opens the first world file (*.raw) of the dropped files, after the unsaved-changes question.
     void OpenDropped(const std::vector<std::u16string>& files);
@@ -248,6 +252,7 @@ private:
     std::function<bool(const std::string&)> RecoveryPrompt_;
 
     RecentFiles Recent_;
+    StepRecorder PanelSteps_{Commands_};
     bool QuietPages_ = false; // PanelRefresh shows without running the page handlers
     std::unique_ptr<Autosave> Autosave_;
     std::unique_ptr<SessionMark> Session_;

@@ -59,6 +59,8 @@ std::vector<std::u16string> LocalFiles(const QMimeData* data) {
 // --- Undo and redo ---
 
 void TFormMain::EditRestore(bool undo) {
+    // A drag under way is a step of its own, taken back first.
+    PanelSteps_.Flush();
     QuietPages_ = true;
     if (undo)
         Commands_.EditUndo();
