@@ -16,6 +16,8 @@
 #include "foundation/Codec.h"
 #include "foundation/QX_Str.h"
 #include "platform/ProcessAlive.h"
+#include "render/Scene.h"
+#include "render/gm_Tex.h"
 
 namespace gm {
 
@@ -46,6 +48,30 @@ private:
     std::function<void()> Seen_;
 };
 
+// Holds every texture entry while the document is read back: the objects that used them are
+// released and made anew, and without this each undo would decode every image again (and repeat
+// the message of a texture that cannot be loaded).
+class TexturesKept {
+public:
+    explicit TexturesKept(TexList& list) : List_(list) {
+        std::vector<std::u16string> names;
+        for (const TgmTex* tex : list.Entries())
+            names.push_back(tex->TexFileName);
+        for (const std::u16string& name : names)
+            Held_.push_back(list.TexAcquire(name));
+    }
+    ~TexturesKept() {
+        for (TgmTex* tex : Held_)
+            List_.TexRelease(tex);
+    }
+    TexturesKept(const TexturesKept&) = delete;
+    TexturesKept& operator=(const TexturesKept&) = delete;
+
+private:
+    TexList& List_;
+    std::vector<TgmTex*> Held_;
+};
+
 std::vector<std::u16string> LocalFiles(const QMimeData* data) {
     std::vector<std::u16string> files;
     if (!data || !data->hasUrls()) return files;
@@ -61,12 +87,15 @@ std::vector<std::u16string> LocalFiles(const QMimeData* data) {
 void TFormMain::EditRestore(bool undo) {
     // A drag under way is a step of its own, taken back first.
     PanelSteps_.Flush();
+    const TexturesKept textures(Scene_->Textures);
     QuietPages_ = true;
     if (undo)
         Commands_.EditUndo();
     else
         Commands_.EditRedo();
     QuietPages_ = false;
+    // The restored objects take their textures while the old entries are still held.
+    RedrawNow();
 }
 
 // --- Recent files and dropped files ---
@@ -125,10 +154,7 @@ void TFormMain::StartSession(const std::u16string& folder, std::function<bool(in
         InputWatch_ = std::make_unique<InputWatch>([this] { LastInputMs_ = NowMs(); });
         QCoreApplication::instance()->installEventFilter(InputWatch_.get());
     }
-    AutosaveTimer_.setInterval(AutosavePollMs);
-    connect(
-        &AutosaveTimer_, &QTimer::timeout, this, [this] { AutosaveTick(); }, Qt::UniqueConnection);
-    AutosaveTimer_.start();
+    AutosaveTimer_.start(AutosavePollMs);
 }
 
 void TFormMain::EndSession() {

@@ -18,8 +18,11 @@
 #include <fstream>
 #include <gtest/gtest.h>
 
+#include "editing/FrameRender.h"
 #include "foundation/Codec.h"
 #include "foundation/QX_Str.h"
+#include "render/Scene.h"
+#include "render/gm_Tex.h"
 #include "support/TempDir.h"
 #include "zones/ZoneEdit.h"
 
@@ -154,6 +157,29 @@ TEST_F(FormMainSessionTest, UndoOfAZoneEditRestoresTheExactRadius) {
     EXPECT_EQ(Bytes(), before); // showing the zone stored nothing back
     EXPECT_FALSE(Form->DocState.Modified());
     EXPECT_FALSE(Form->MM_Edit_Undo->isEnabled());
+}
+
+TEST_F(FormMainSessionTest, UndoKeepsTheLoadedTextures) {
+    TgmWorldUnit* unit = LoadPair(45, 45); // in the starting view
+    FrameUpdateLists(Form->Doc, Form->GetScene(), Form->Cam, Form->Flags);
+    const TexList& textures = Form->GetScene().Textures;
+    const auto stone = [&]() -> TgmTex* {
+        for (TgmTex* tex : textures.Entries())
+            if (tex->TexFileName.find(u"stone") != std::u16string::npos) return tex;
+        return nullptr;
+    };
+    ASSERT_NE(stone(), nullptr);
+    const std::size_t entries = textures.Entries().Size();
+    // A mark that a fresh load of the entry would clear.
+    stone()->Error = "kept";
+    Form->Commands().BeforeChange();
+    unit->TimeOffset = 5;
+    Form->Commands().AfterChange("Time offset");
+
+    Form->MM_Edit_Undo->trigger();
+    ASSERT_NE(stone(), nullptr);
+    EXPECT_EQ(stone()->Error, "kept");
+    EXPECT_EQ(textures.Entries().Size(), entries);
 }
 
 TEST_F(FormMainSessionTest, BackupsAreWrittenWhileIdleBesideTheWorld) {
