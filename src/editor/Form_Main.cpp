@@ -14,6 +14,7 @@
 
 #include "editing/FrameRender.h"
 #include "editor/Form_Options.h"
+#include "editor/PanelController.h"
 #include "foundation/Codec.h"
 #include "foundation/QX_Error.h"
 #include "foundation/QX_Str.h"
@@ -59,6 +60,7 @@ TFormMain::TFormMain(ISettingsStore& store, std::u16string startDir,
     connect(Panel3D, &Panel3DWidget::deviceFailed, this,
             [this](const QString& message) { ShowMessage(message.toStdString()); });
     Panel3D->SetPaintCallback([this](Device& device) { PaintPanel(device); });
+    ConnectPanel();
 
     if (Flags.WorldLine) WorldGridBuild();
     BackgroundObj_ =
@@ -78,6 +80,7 @@ TFormMain::TFormMain(ISettingsStore& store, std::u16string startDir,
 
 TFormMain::~TFormMain() {
     Timer_.stop();
+    Panel_.reset(); // its selection rectangle lives on the scene
     // Scene objects and textures go before the device that holds them.
     Doc.WorldClear();
     Scene_->Obj3DFreeAll();
@@ -190,6 +193,7 @@ void TFormMain::WorldGridFree() {
 }
 
 void TFormMain::OpenAtStart(const std::u16string& fileName) {
+    Panel_->CancelAll();
     const std::string error = Doc.WorldOpen(fileName);
     Cam.Reset(Doc.WorldRadius);
     if (Flags.WorldLine) WorldGridBuild();

@@ -25,6 +25,7 @@ namespace gm {
 
 class Device;
 class Panel3DWidget;
+class PanelController;
 class QImageDecoder;
 class Scene;
 class TFormOptions;
@@ -80,6 +81,8 @@ private:
     void MM_View_BackgroundClick();
     void MM_Options_OptionsClick();
     void PaintPanel(Device& device);
+    // Mouse and keyboard work in the 3D panel (Form_MainPanel.cpp).
+    void ConnectPanel();
 
     // FrameHost
     uint64_t NowMs() override;
@@ -95,6 +98,7 @@ private:
     std::unique_ptr<Scene> Scene_;
     TFormOptions* FormOptions_ = nullptr;
     TgmObj3D* BackgroundObj_ = nullptr;
+    std::unique_ptr<PanelController> Panel_; // before the scene frees its objects
     FrameLoop Loop_{*this};
     QElapsedTimer Clock_;
     QTimer Timer_;
