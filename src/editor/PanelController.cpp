@@ -3,6 +3,7 @@
 #include <exception>
 
 #include <QApplication>
+#include <QEvent>
 #include <QGuiApplication>
 
 #include "editor/PanelKeyFilter.h"
@@ -13,7 +14,7 @@ namespace gm {
 
 PanelController::PanelController(QWidget* window, Panel3DWidget* panel, WorldDoc& doc,
                                  Camera& camera, ViewFlags& flags, PanelHooks hooks)
-    : Panel_(panel), Hooks_(std::move(hooks)), Interaction_(doc, camera, flags) {
+    : Window_(window), Panel_(panel), Hooks_(std::move(hooks)), Interaction_(doc, camera, flags) {
     // Nothing thrown may leave a Qt event handler: a failure becomes a message.
     auto guarded = [this](auto&& step) {
         std::string error;
@@ -49,10 +50,20 @@ PanelController::PanelController(QWidget* window, Panel3DWidget* panel, WorldDoc
             [this](Qt::ApplicationState state) {
                 if (state != Qt::ApplicationActive) Apply(Interaction_.Deactivated());
             });
+    // A dialog of our own leaves the application active, but the panel must not keep the mouse
+    // from it.
+    window->installEventFilter(this);
+}
+
+bool PanelController::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == Window_ && event->type() == QEvent::WindowDeactivate)
+        Apply(Interaction_.Deactivated());
+    return false;
 }
 
 PanelController::~PanelController() {
     qApp->removeEventFilter(Keys_);
+    if (Window_) Window_->removeEventFilter(this);
     if (Panel_) {
         Panel_->SetMouseCallback({});
         Panel_->SetDragging(false);

@@ -43,9 +43,14 @@ public:
     // and before the scene frees its objects.
     void CancelAll();
 
+protected:
+    // The window losing activation (to another program or to a dialog) ends right-button drags.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void Apply(const PanelResult& r);
 
+    QPointer<QWidget> Window_;
     QPointer<Panel3DWidget> Panel_;
     PanelHooks Hooks_;
     PanelInteraction Interaction_;

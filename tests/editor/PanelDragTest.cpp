@@ -4,6 +4,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDialog>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -126,6 +127,19 @@ TEST_F(PanelDragTest, KeysReachThePanelUnlessAnEditBoxHasTheFocus) {
     QTest::keyClick(&Form, Qt::Key_W, Qt::ControlModifier);
     EXPECT_FALSE(Form.MM_View_WorldLine->isChecked());
     EXPECT_FALSE(Form.Flags.WorldLine);
+}
+
+TEST_F(PanelDragTest, AnotherWindowTakingTheFocusEndsADrag) {
+    if (QGuiApplication::platformName() == "offscreen") GTEST_SKIP() << "needs a display";
+    ASSERT_TRUE(ShowAndSettle());
+    QTest::mousePress(Form.Panel3D, Qt::RightButton, {}, QPoint(20, 20));
+    ASSERT_TRUE(Form.Panel3D->Dragging());
+    QDialog other;
+    other.show();
+    other.activateWindow();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !Form.Panel3D->Dragging(); }, 5000));
+    EXPECT_EQ(Form.Panel3D->cursor().shape(), Qt::ArrowCursor);
+    QTest::mouseRelease(Form.Panel3D, Qt::RightButton, {}, QPoint(20, 20));
 }
 
 } // namespace
