@@ -4,10 +4,12 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCursor>
 #include <QDialog>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QStackedWidget>
 #include <QTest>
 #include <cmath>
 #include <cstdio>
@@ -18,6 +20,7 @@
 #include "platform/Panel3DWidget.h"
 #include "render/GR_DirectX.h"
 #include "render/VOper.h"
+#include "zones/WorldZone.h"
 
 namespace gm {
 namespace {
@@ -77,6 +80,8 @@ TEST_F(PanelDragTest, RightDragCarriesTheCurrentUnitsCentreToTheCursor) {
     for (int i = 0; i < 4 && Form.Doc.Units.UnitCurrent() != unit; ++i)
         QTest::mouseClick(Form.Panel3D, Qt::LeftButton, {}, from);
     ASSERT_EQ(Form.Doc.Units.UnitCurrent(), unit);
+    EXPECT_EQ(Form.NotebookAction->currentWidget()->objectName(), "Unit");
+    EXPECT_FALSE(Form.DocState.Modified());
 
     const QPoint to = from + QPoint(90, -60);
     const TSpherePick target = PanelPick(Form.Cam, Form.Doc.WorldRadius, to.x(), to.y());
@@ -97,6 +102,8 @@ TEST_F(PanelDragTest, RightDragCarriesTheCurrentUnitsCentreToTheCursor) {
     // Within a few units (a pixel is about one and a half here), after a move of well over 100.
     EXPECT_LT(Vec3Length(Vec3Sub(got, want)), 5);
     EXPECT_EQ(Form.Doc.Units.UnitCurrent(), unit);
+    EXPECT_TRUE(Form.DocState.Modified());
+    EXPECT_TRUE(Form.windowTitle().endsWith(" *")) << Form.windowTitle().toStdString();
     char coord[64];
     std::snprintf(coord, sizeof coord, "%.2f,%.2f", target.Longitude, target.Polar);
     EXPECT_EQ(Form.LabelCoord->text(), coord);
@@ -123,10 +130,31 @@ TEST_F(PanelDragTest, KeysReachThePanelUnlessAnEditBoxHasTheFocus) {
     EXPECT_FALSE(Form.EditMainWorldRadius->hasFocus());
     QTest::keyClick(&Form, Qt::Key_Right, Qt::ShiftModifier);
     EXPECT_FLOAT_EQ(Form.Cam.CamLongitude, Norm360(lon + 4));
-    // Ctrl-W runs the View menu's WorldLine item: its check mark follows.
+    // Ctrl-W and Ctrl-P work the View menu's items: the check marks follow.
     QTest::keyClick(&Form, Qt::Key_W, Qt::ControlModifier);
     EXPECT_FALSE(Form.MM_View_WorldLine->isChecked());
     EXPECT_FALSE(Form.Flags.WorldLine);
+    QTest::keyClick(&Form, Qt::Key_P, Qt::ControlModifier);
+    EXPECT_TRUE(Form.MM_View_Point->isChecked());
+    EXPECT_TRUE(Form.Flags.Point);
+
+    // With zones hidden, Z still makes one under the mouse cursor and shows zones again.
+    QTest::keyClick(&Form, Qt::Key_Z, Qt::ControlModifier);
+    ASSERT_FALSE(Form.MM_View_Zone->isChecked());
+    QCursor::setPos(Form.Panel3D->mapToGlobal(QPoint(400, 300)));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return Form.Panel3D->mapFromGlobal(QCursor::pos()) == QPoint(400, 300); }, 2000));
+    // A frame shows the turned camera first: the cursor points at what was drawn last.
+    const uint64_t shown = Form.Loop().AnimClock();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Form.Loop().AnimClock() > shown + 40; }, 2000));
+    QTest::keyClick(&Form, Qt::Key_Z);
+    ASSERT_EQ(Form.Doc.Zones.ZoneCount(), 1);
+    const TgmZone* zone = Form.Doc.Zones.Zones().First();
+    EXPECT_NEAR(zone->Longitude, Form.Cam.CamLongitude, 0.01);
+    EXPECT_NEAR(zone->Polar, Form.Cam.CamPolar, 0.01);
+    EXPECT_TRUE(Form.MM_View_Zone->isChecked());
+    EXPECT_EQ(Form.NotebookAction->currentWidget()->objectName(), "Zone");
+    EXPECT_TRUE(Form.DocState.Modified());
 }
 
 TEST_F(PanelDragTest, AnotherWindowTakingTheFocusEndsADrag) {
