@@ -1,5 +1,7 @@
 #include "editor/Form_Main.h"
 
+#include "editing/PanelPick.h"
+
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -113,21 +115,7 @@ void TFormMain::OpenAtStart(const std::u16string& fileName) {
 
 TSpherePick TFormMain::PanelCentrePick() {
     Cam.CameraUpdate(Doc.WorldRadius);
-    // The view ray through the panel centre: the far point brought back into view space, then
-    // into the world by the inverse view (rotation rows for the direction, the translation row
-    // for the eye).
-    const TVec3 v = Vec3TransformCoord(MatrixInverse(Cam.ProjMatrix), MakeVec3(0, 0, 1));
-    const TMatrix inv = MatrixInverse(Cam.ViewMatrix);
-    TVec3 d;
-    d.x = v.x * inv.m[0][0] + v.y * inv.m[1][0] + v.z * inv.m[2][0];
-    d.y = v.x * inv.m[0][1] + v.y * inv.m[1][1] + v.z * inv.m[2][1];
-    d.z = v.x * inv.m[0][2] + v.y * inv.m[1][2] + v.z * inv.m[2][2];
-    const TVec3 eye = MakeVec3(inv.m[3][0], inv.m[3][1], inv.m[3][2]);
-    TVec3 hit;
-    TSpherePick place;
-    place.Found = RaySphere(eye, Vec3Add(eye, d), MakeVec3(0, 0, 0), Doc.WorldRadius, hit);
-    if (place.Found) VecToSphere(hit, place.Longitude, place.Polar);
-    return place;
+    return PanelPick(Cam, Doc.WorldRadius, Cam.ScreenCentreX, Cam.ScreenCentreY);
 }
 
 void TFormMain::closeEvent(QCloseEvent* event) {
