@@ -129,13 +129,13 @@ public:
     // Both refresh the page and the caption; a failure to restore is shown.
     bool EditUndo();
     bool EditRedo();
+    // Sets the modified flag from the history: clean only at the saved state.
+    void ModifiedFromHistory();
     UndoStack& History() noexcept { return History_; }
     const UndoStack& History() const noexcept { return History_; }
 
 private:
     bool Restore(bool undo);
-    // Modified unless the history stands at the saved state.
-    void ModifiedFromHistory();
     void AfterReplace(); // camera, grid, flag, caption and page after Open
     // Reloads the units one by one, reporting the first failure.
     void Reload(const std::vector<TgmWorldUnit*>& units);

@@ -23,10 +23,13 @@ void StepRecorder::After(bool modified, bool dragging, const std::string& label)
 void StepRecorder::Flush() {
     if (!Open_) return;
     // Events that changed nothing (most mouse moves) cost no snapshot.
-    if (Pending_)
-        Commands_.AfterChange(Label_);
-    else
+    if (Pending_) {
+        // A drag that came back to where it started is no step, and whatever the flag showed
+        // meanwhile goes back to what the history says.
+        if (!Commands_.AfterChange(Label_)) Commands_.ModifiedFromHistory();
+    } else {
         Commands_.History().DropCheckpoint();
+    }
     Open_ = false;
     Pending_ = false;
     Label_.clear();

@@ -1,5 +1,7 @@
 #include "editor/Form_Main.h"
 
+#include "editing/PanelPick.h"
+
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -14,6 +16,7 @@
 #include "editor/Form_Options.h"
 #include "editor/Form_SaveEnd.h"
 #include "editor/Form_UnitPath.h"
+#include "editor/PanelController.h"
 #include "foundation/Codec.h"
 #include "foundation/QX_Error.h"
 #include "platform/Panel3DWidget.h"
@@ -76,6 +79,7 @@ TFormMain::TFormMain(ISettingsStore& store, std::u16string startDir,
     connect(Panel3D, &Panel3DWidget::deviceFailed, this,
             [this](const QString& message) { ShowMessage(message.toStdString()); });
     Panel3D->SetPaintCallback([this](Device& device) { PaintPanel(device); });
+    ConnectPanel();
 
     Commands_.WorldGridRebuild();
     BackgroundObj_ =
@@ -100,6 +104,7 @@ TFormMain::~TFormMain() {
     Timer_.stop();
     AutosaveTimer_.stop();
     EndSession();
+    Panel_.reset(); // its selection rectangle lives on the scene
     // Scene objects and textures go before the device that holds them.
     Doc.WorldClear();
     Scene_->Obj3DFreeAll();
@@ -111,26 +116,13 @@ void TFormMain::CaptionRefresh() {
 }
 
 void TFormMain::OpenAtStart(const std::u16string& fileName) {
+    Panel_->CancelAll();
     Commands_.OpenFile(fileName);
 }
 
 TSpherePick TFormMain::PanelCentrePick() {
     Cam.CameraUpdate(Doc.WorldRadius);
-    // The view ray through the panel centre: the far point brought back into view space, then
-    // into the world by the inverse view (rotation rows for the direction, the translation row
-    // for the eye).
-    const TVec3 v = Vec3TransformCoord(MatrixInverse(Cam.ProjMatrix), MakeVec3(0, 0, 1));
-    const TMatrix inv = MatrixInverse(Cam.ViewMatrix);
-    TVec3 d;
-    d.x = v.x * inv.m[0][0] + v.y * inv.m[1][0] + v.z * inv.m[2][0];
-    d.y = v.x * inv.m[0][1] + v.y * inv.m[1][1] + v.z * inv.m[2][1];
-    d.z = v.x * inv.m[0][2] + v.y * inv.m[1][2] + v.z * inv.m[2][2];
-    const TVec3 eye = MakeVec3(inv.m[3][0], inv.m[3][1], inv.m[3][2]);
-    TVec3 hit;
-    TSpherePick place;
-    place.Found = RaySphere(eye, Vec3Add(eye, d), MakeVec3(0, 0, 0), Doc.WorldRadius, hit);
-    if (place.Found) VecToSphere(hit, place.Longitude, place.Polar);
-    return place;
+    return PanelPick(Cam, Doc.WorldRadius, Cam.ScreenCentreX, Cam.ScreenCentreY);
 }
 
 void TFormMain::closeEvent(QCloseEvent* event) {

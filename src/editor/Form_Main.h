@@ -41,6 +41,7 @@ namespace gm {
 
 class Device;
 class Panel3DWidget;
+class PanelController;
 class QImageDecoder;
 class Scene;
 class TFormAbout;
@@ -213,6 +214,8 @@ private:
     // same mergeKey in a row are one step) and marks the document modified.
     void Edited(bool changed, const char* label, const char* mergeKey = "");
     void PaintPanel(Device& device);
+    // Mouse and keyboard work in the 3D panel (Form_MainPanel.cpp).
+    void ConnectPanel();
 
     // FrameHost
     uint64_t NowMs() override;
@@ -241,6 +244,7 @@ private:
     TFormAbout* FormAbout_ = nullptr;
     TFormSaveEnd* FormSaveEnd_ = nullptr;
     TgmObj3D* BackgroundObj_ = nullptr;
+    std::unique_ptr<PanelController> Panel_; // before the scene frees its objects
     FrameLoop Loop_{*this};
     QElapsedTimer Clock_;
     QTimer Timer_;

@@ -10,6 +10,7 @@
 #include "editor/Form_About.h"
 #include "editor/Form_SaveEnd.h"
 #include "editor/Form_UnitPath.h"
+#include "editor/PanelController.h"
 
 namespace gm {
 
@@ -60,11 +61,18 @@ void TFormMain::BuildFileMenu() {
     file->addSeparator();
     Exit1 = AddItem(file, "Exit", "Exit1");
 
-    connect(Open1, &QAction::triggered, this, [this] { Commands_.FileOpen(); });
+    // A drag or selection rectangle in the panel ends before the world is replaced.
+    connect(Open1, &QAction::triggered, this, [this] {
+        Panel_->CancelAll();
+        Commands_.FileOpen();
+    });
     connect(Save1, &QAction::triggered, this, [this] { Commands_.FileSave(); });
     connect(SaveAs1, &QAction::triggered, this, [this] { Commands_.FileSaveAs(); });
     connect(MM_File_SaveEnd, &QAction::triggered, this, [this] { RunDialog(*FormSaveEnd_); });
-    connect(MM_File_Clear, &QAction::triggered, this, [this] { Commands_.FileClear(); });
+    connect(MM_File_Clear, &QAction::triggered, this, [this] {
+        Panel_->CancelAll();
+        Commands_.FileClear();
+    });
     connect(Exit1, &QAction::triggered, this, &QWidget::close);
     RecentMenuRefresh();
 }

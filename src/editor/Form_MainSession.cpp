@@ -13,6 +13,7 @@
 #include <QUrl>
 
 #include "editor/Form_Main.h"
+#include "editor/PanelController.h"
 #include "foundation/Codec.h"
 #include "foundation/QX_Str.h"
 #include "platform/ProcessAlive.h"
@@ -85,7 +86,8 @@ std::vector<std::u16string> LocalFiles(const QMimeData* data) {
 // --- Undo and redo ---
 
 void TFormMain::EditRestore(bool undo) {
-    // A drag under way is a step of its own, taken back first.
+    // A drag under way ends and is a step of its own, taken back first.
+    Panel_->CancelAll();
     PanelSteps_.Flush();
     const TexturesKept textures(Scene_->Textures);
     QuietPages_ = true;
@@ -107,6 +109,7 @@ void TFormMain::WorldFileUsed(const std::u16string& fileName) {
 }
 
 void TFormMain::OpenRecent(const std::u16string& fileName) {
+    Panel_->CancelAll();
     if (Commands_.OpenFileConfirmed(fileName)) return;
     // A world that has gone leaves the list; one that failed otherwise stays to be tried again.
     if (!QFileInfo::exists(QString::fromStdU16String(fileName))) {
@@ -118,7 +121,9 @@ void TFormMain::OpenRecent(const std::u16string& fileName) {
 
 void TFormMain::OpenDropped(const std::vector<std::u16string>& files) {
     const std::u16string world = DroppedWorldFile(files);
-    if (!world.empty()) Commands_.OpenFileConfirmed(world);
+    if (world.empty()) return;
+    Panel_->CancelAll();
+    Commands_.OpenFileConfirmed(world);
 }
 
 void TFormMain::dragEnterEvent(QDragEnterEvent* event) {
@@ -201,6 +206,7 @@ bool TFormMain::OfferRecovery() {
                                         QMessageBox::Yes) == QMessageBox::Yes;
     }
     if (!restore) return false;
+    Panel_->CancelAll();
     return Commands_.RecoverBackup(AnsiToWideQX(offer.Backup), offer.Origin);
 }
 
