@@ -154,8 +154,7 @@ public:
     // One poll of the backup timer; writes a backup when one is due.
     void AutosaveTick();
     Autosave* Backups() { return Autosave_.get(); }
-    // Undo steps of the 3D panel's edits: wrap every event handed to the panel interaction in
-    // PanelSteps().Before(dragging) and PanelSteps().After(result.Modified, dragging, label).
+    // Makes undo steps of the 3D panel's edits; every panel event passes it (Form_MainPanel.cpp).
     StepRecorder& PanelSteps() { return PanelSteps_; }
     const RecentFiles& Recent() const { return Recent_; }
     // Opens the first world file (*.raw) of the dropped files, after the unsaved-changes question.

@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
+#include <QProcess>
 #include <QStackedWidget>
 #include <QTest>
 #include <QUrl>
@@ -21,6 +22,7 @@
 #include "editing/FrameRender.h"
 #include "foundation/Codec.h"
 #include "foundation/QX_Str.h"
+#include "platform/ProcessAlive.h"
 #include "render/Scene.h"
 #include "render/gm_Tex.h"
 #include "support/TempDir.h"
@@ -325,6 +327,18 @@ TEST_F(FormMainSessionTest, ADroppedWorldOpensAfterTheUnsavedChangesQuestion) {
     QDragEnterEvent refused(QPoint(10, 10), Qt::CopyAction, &text, Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(Form.get(), &refused);
     EXPECT_FALSE(refused.isAccepted());
+}
+
+TEST(ProcessAlive, KnowsARunningProcessFromOneThatEnded) {
+    EXPECT_TRUE(ProcessAlive(QCoreApplication::applicationPid()));
+    EXPECT_FALSE(ProcessAlive(0));
+    EXPECT_FALSE(ProcessAlive(-7));
+    QProcess child;
+    child.start(QCoreApplication::applicationFilePath(), {"--gtest_list_tests"});
+    ASSERT_TRUE(child.waitForStarted());
+    const qint64 pid = child.processId();
+    ASSERT_TRUE(child.waitForFinished());
+    EXPECT_FALSE(ProcessAlive(pid));
 }
 
 } // namespace
