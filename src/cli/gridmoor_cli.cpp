@@ -1,25 +1,129 @@
-// gridmoor-cli: the world editor's operations without a display.
+// gridmoor-cli: the world editor's operations without a display, for batch pipelines and checks.
 
-#include <cstring>
+#include <exception>
 #include <iostream>
+#include <new>
+#include <string>
+#include <vector>
+
+#include <CLI/CLI.hpp>
+
+#include "cli/CliCommands.h"
+#include "foundation/QX_Error.h"
 
 namespace {
 
-constexpr const char* Usage = R"(Usage: gridmoor-cli <command> [arguments]
+constexpr int ExitFailure = 1;
+constexpr int ExitUsage = 2;
 
-Gridmoor's command-line tool: opens, checks and converts Skyhaul battle worlds without a display.
+constexpr const char* Description =
+    "Gridmoor's command-line tool: reads, converts, exports and builds Skyhaul battle worlds "
+    "(*.raw) without a display.";
 
-Commands:
-  --help          show this text
-)";
+constexpr const char* Footer = R"(Commands:
+  dump WORLD.raw
+      Prints the whole world as JSON on stdout: version (of the file), radius, and the arrays
+      units, keyGroupLists, points, triangles, lines, zones and zoneLinks. Objects refer to each
+      other by their 0-based index in these arrays (null for none). Floats print in their
+      shortest form that reads back to the same 32-bit float.
+  resave IN.raw OUT.raw
+      Opens IN and saves it as OUT in the current file version (3).
+  export WORLD.raw OUT.map OUT.opt
+      Writes the game's end file and visibility file exactly as "Save test" does (bounding
+      boxes of every unit computed first) and prints "Opt size: N".
+  place --unit-path DIR [--in WORLD.raw | --radius R] --out OUT.raw DESC@LON,POLAR ...
+      Starts from an empty world of radius R (at least 500, default 1000) or from WORLD.raw,
+      places each unit description DESC (relative to DIR; stored lower case with "\") at
+      longitude LON and polar angle POLAR (degrees, 0..180), in order, and saves OUT.
+
+Each command's own options: gridmoor-cli COMMAND --help.
+
+Exit status: 0 success; 1 failure, with "Error : " and the reason on stderr and no output file
+written (outputs replace their target only once complete); 2 wrong usage, with the usage on
+stderr.)";
 
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc >= 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
-        std::cout << Usage;
-        return 0;
+    CLI::App app{Description, "gridmoor-cli"};
+    app.require_subcommand(1);
+
+    std::string world, inFile, outFile, mapFile, optFile;
+    gm::CliPlaceOptions place;
+    std::vector<std::string> placements;
+    std::string radius;
+
+    CLI::App* dump = app.add_subcommand("dump", "Print the whole world as JSON on stdout");
+    dump->add_option("WORLD", world, "World file (*.raw)")->required();
+
+    CLI::App* resave = app.add_subcommand("resave", "Open a world and save it in version 3");
+    resave->add_option("IN", inFile, "World file to read")->required();
+    resave->add_option("OUT", outFile, "World file to write")->required();
+
+    CLI::App* exportCmd =
+        app.add_subcommand("export", "Write the game's end file and visibility file");
+    exportCmd->add_option("WORLD", world, "World file (*.raw)")->required();
+    exportCmd->add_option("MAP", mapFile, "End file to write (*.map)")->required();
+    exportCmd->add_option("OPT", optFile, "Visibility file to write (*.opt)")->required();
+
+    CLI::App* placeCmd = app.add_subcommand("place", "Place unit descriptions and save the world");
+    placeCmd->add_option("--unit-path", place.UnitPath, "Folder the descriptions are relative to")
+        ->required();
+    CLI::Option* inOpt =
+        placeCmd->add_option("--in", place.InFile, "World to start from (default: empty world)");
+    placeCmd
+        ->add_option("--radius", radius, "Radius of the empty world to start from (default 1000)")
+        ->check(CLI::Validator(
+            [](std::string& text) -> std::string {
+                std::string why;
+                return gm::ParseRadius(text, &why) ? std::string() : why;
+            },
+            "NUMBER"))
+        ->excludes(inOpt);
+    placeCmd->add_option("--out", place.OutFile, "World file to write")->required();
+    placeCmd
+        ->add_option("PLACEMENT", placements,
+                     "DESC@LON,POLAR: description path, longitude and polar angle in degrees")
+        ->check(CLI::Validator(
+            [](std::string& text) -> std::string {
+                std::string why;
+                return gm::ParsePlacement(text, &why) ? std::string() : text + ": " + why;
+            },
+            "DESC@LON,POLAR"));
+
+    // Set last: subcommands made after it would repeat it under their own help.
+    app.footer(Footer);
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::Success& e) {
+        return app.exit(e); // --help: the usage on stdout
+    } catch (const CLI::ParseError& e) {
+        std::cerr << e.what() << "\n\n" << app.help();
+        return ExitUsage;
     }
-    std::cerr << Usage;
-    return 2;
+
+    try {
+        if (*dump) {
+            gm::CmdDump(world, std::cout);
+        } else if (*resave) {
+            gm::CmdResave(inFile, outFile);
+        } else if (*exportCmd) {
+            const int64_t size = gm::CmdExport(world, mapFile, optFile);
+            std::cout << "Opt size: " << size << '\n';
+        } else if (*placeCmd) {
+            if (!radius.empty()) place.Radius = gm::ParseRadius(radius);
+            for (const std::string& text : placements)
+                place.Placements.push_back(*gm::ParsePlacement(text));
+            gm::CmdPlace(place);
+        }
+        return 0;
+    } catch (const gm::ErrorQX& e) {
+        std::cerr << "Error : " << e.Message() << '\n';
+    } catch (const std::bad_alloc&) {
+        std::cerr << "Error : Out of memory\n";
+    } catch (const std::exception& e) {
+        std::cerr << "Error : " << e.what() << '\n';
+    }
+    return ExitFailure;
 }

@@ -1,0 +1,166 @@
+#include "cli/CliCommands.h"
+
+#include <charconv>
+#include <cmath>
+#include <filesystem>
+#include <ostream>
+#include <random>
+#include <system_error>
+
+#include "cli/WorldJson.h"
+#include "foundation/Codec.h"
+#include "foundation/PathResolver.h"
+#include "foundation/QX_Buf.h"
+#include "foundation/QX_Error.h"
+#include "foundation/QX_Str.h"
+#include "render/Camera.h"
+#include "world/WorldDoc.h"
+#include "zones/GMOpt.h"
+
+namespace gm {
+
+namespace {
+
+// The whole of text as a finite number, or nothing.
+std::optional<float> StrictFloat(std::string_view text) {
+    float v = 0;
+    const char* end = text.data() + text.size();
+    const auto [ptr, ec] = std::from_chars(text.data(), end, v);
+    if (ec != std::errc() || ptr != end || !std::isfinite(v)) return std::nullopt;
+    return v;
+}
+
+void LoadWorld(WorldDoc& doc, const std::string& file) {
+    TBufQX buf;
+    buf.LoadFromFile(file);
+    doc.WorldFileName = AnsiToWideQX(file);
+    doc.WorldRead(buf);
+}
+
+void SaveWorld(WorldDoc& doc, const std::string& file) {
+    TBufQX buf;
+    doc.WorldWrite(buf);
+    buf.SaveToFile(file);
+}
+
+// The form the editor stores: relative, "\" separated, lower case.
+std::u16string StoredDescPath(std::string_view desc) {
+    std::u16string path = LowerQX(AnsiToWideQX(desc));
+    for (char16_t& c : path)
+        if (c == u'/') c = u'\\';
+    return path;
+}
+
+// A name beside target for writing it before it replaces target.
+std::string TempBeside(const std::string& target) {
+    std::random_device rd;
+    return target + ".gm-" + std::to_string(rd()) + ".tmp";
+}
+
+// Removes a temporary file left by a failed command; a file that is not there is fine.
+void RemoveQuietly(const std::string& file) {
+    std::error_code ec;
+    std::filesystem::remove(file, ec);
+}
+
+} // namespace
+
+std::optional<CliPlacement> ParsePlacement(const std::string& text, std::string* why) {
+    auto fail = [why](std::string message) -> std::optional<CliPlacement> {
+        if (why) *why = std::move(message);
+        return std::nullopt;
+    };
+    const std::size_t at = text.rfind('@');
+    if (at == std::string::npos) return fail("expected DESC@LON,POLAR");
+    if (at == 0) return fail("no unit description before '@'");
+    const std::string_view angles = std::string_view(text).substr(at + 1);
+    const std::size_t comma = angles.find(',');
+    if (comma == std::string_view::npos || angles.find(',', comma + 1) != std::string_view::npos)
+        return fail("expected two angles LON,POLAR after '@'");
+    const std::optional<float> lon = StrictFloat(angles.substr(0, comma));
+    const std::optional<float> polar = StrictFloat(angles.substr(comma + 1));
+    if (!lon) return fail("longitude is not a number");
+    if (!polar) return fail("polar angle is not a number");
+    if (*polar < 0 || *polar > 180) return fail("polar angle must lie between 0 and 180");
+    CliPlacement p;
+    p.Desc = StoredDescPath(std::string_view(text).substr(0, at));
+    float l = std::fmod(*lon, 360.0f);
+    if (l < 0) l += 360.0f;
+    p.Longitude = l >= 360.0f ? 0.0f : l; // a tiny negative angle rounds up to 360
+    p.Polar = *polar;
+    return p;
+}
+
+std::optional<float> ParseRadius(const std::string& text, std::string* why) {
+    const std::optional<float> r = StrictFloat(text);
+    if (r && *r >= WorldDoc::MinRadius) return r;
+    if (why)
+        *why = "radius must be a number of at least " +
+               std::to_string(static_cast<int>(WorldDoc::MinRadius));
+    return std::nullopt;
+}
+
+void CmdDump(const std::string& worldFile, std::ostream& out) {
+    WorldDoc doc;
+    LoadWorld(doc, worldFile);
+    const std::string text =
+        WorldToJson(doc, doc.LoadVersion).dump(2, ' ', false, WorldJson::error_handler_t::replace);
+    out << text << '\n';
+    out.flush();
+    if (!out) RaiseQX("Cannot write to standard output");
+}
+
+void CmdResave(const std::string& inFile, const std::string& outFile) {
+    WorldDoc doc;
+    LoadWorld(doc, inFile);
+    SaveWorld(doc, outFile);
+}
+
+int64_t CmdExport(const std::string& worldFile, const std::string& mapFile,
+                  const std::string& optFile) {
+    std::error_code mapEc, optEc;
+    const auto mapPath = std::filesystem::weakly_canonical(mapFile, mapEc);
+    const auto optPath = std::filesystem::weakly_canonical(optFile, optEc);
+    if (!mapEc && !optEc && mapPath == optPath)
+        RaiseQX("The end file and the visibility file must be different files: " + mapFile);
+    WorldDoc doc;
+    LoadWorld(doc, worldFile);
+    Camera camera;
+    OptState opt;
+    // The export replaces each file atomically but one after the other; writing both beside
+    // their targets first means a failure on the second leaves neither target touched.
+    const std::string mapTemp = TempBeside(mapFile), optTemp = TempBeside(optFile);
+    try {
+        const int64_t size = EndExport(doc, camera, opt, mapTemp, optTemp);
+        std::filesystem::rename(mapTemp, mapFile);
+        std::filesystem::rename(optTemp, optFile);
+        return size;
+    } catch (const std::filesystem::filesystem_error& e) {
+        RemoveQuietly(mapTemp);
+        RemoveQuietly(optTemp);
+        RaiseQX("Cannot replace " + e.path2().string() + ": " + e.code().message());
+    } catch (...) {
+        RemoveQuietly(mapTemp);
+        RemoveQuietly(optTemp);
+        throw;
+    }
+}
+
+void CmdPlace(const CliPlaceOptions& options) {
+    WorldDoc doc;
+    if (!options.InFile.empty()) {
+        LoadWorld(doc, options.InFile);
+    } else {
+        doc.WorldRadius = options.Radius.value_or(WorldDoc::DefaultRadius);
+    }
+    doc.Units.UnitPath = options.UnitPath;
+    for (const CliPlacement& p : options.Placements) {
+        std::string reason;
+        if (!doc.Units.UnitCreateAt(p.Desc, p.Longitude, p.Polar, &reason))
+            RaiseQX("Cannot load unit description " +
+                    ResolvePathQX(options.UnitPath, WideToAnsiQX(p.Desc)) + ": " + reason);
+    }
+    SaveWorld(doc, options.OutFile);
+}
+
+} // namespace gm
