@@ -24,9 +24,8 @@ void FrameUpdateLists(WorldDoc& doc, Scene& scene, Camera& camera, const ViewFla
     doc.Zones.ZoneDrawAll(camera, flags);
     doc.Zones.ZoneLinkDrawAll(camera, flags);
     doc.Points.PointUpdateAll(camera, flags);
-    const UnitVisibleFn visible = [](const TgmWorldUnit* unit) { return unit->Visible; };
-    doc.Triangles.TriangleDrawAll(camera, visible);
-    doc.Lines.LineDrawAll(camera, flags, visible);
+    doc.Triangles.TriangleDrawAll(camera);
+    doc.Lines.LineDrawAll(camera, flags);
     doc.WorldLines.WorldLineDrawAll(scene, camera);
     doc.Units.UnitDrawCurrent(camera);
 }

@@ -233,6 +233,15 @@ void LineStore::Draw(TLineGM* line, bool unitVisible, const Camera& camera,
 
 void LineStore::LineDrawAll(const Camera& camera, const ViewFlags& flags,
                             const UnitVisibleFn& visible) {
+    DrawAllWith(camera, flags, visible);
+}
+
+void LineStore::LineDrawAll(const Camera& camera, const ViewFlags& flags) {
+    DrawAllWith(camera, flags, [](const TgmWorldUnit* unit) { return unit->Visible; });
+}
+
+template <class UnitVisible>
+void LineStore::DrawAllWith(const Camera& camera, const ViewFlags& flags, UnitVisible&& visible) {
     // As TriangleDrawAll: ask ahead for what each line will touch.
     const std::vector<TLineGM*>& order = Order();
     const std::size_t n = order.size();

@@ -80,11 +80,15 @@ public:
 
     void Draw(TLineGM* line, bool unitVisible, const Camera& camera, const ViewFlags& flags);
     void LineDrawAll(const Camera& camera, const ViewFlags& flags, const UnitVisibleFn& visible);
+    // The same with each unit's own Visible flag, as every frame draws.
+    void LineDrawAll(const Camera& camera, const ViewFlags& flags);
 
 private:
     void ReleaseObj(TLineGM* line) noexcept;
     // The lines in list order, for walks that read ahead; rebuilt after deletions.
     const std::vector<TLineGM*>& Order();
+    template <class UnitVisible>
+    void DrawAllWith(const Camera& camera, const ViewFlags& flags, UnitVisible&& visible);
 
     KeyStore& Keys_;
     Scene* Scene_ = nullptr;

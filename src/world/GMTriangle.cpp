@@ -251,6 +251,15 @@ void TriangleStore::Draw(TTriangleGM* tri, bool unitVisible, const Camera& camer
 }
 
 void TriangleStore::TriangleDrawAll(const Camera& camera, const UnitVisibleFn& visible) {
+    DrawAllWith(camera, visible);
+}
+
+void TriangleStore::TriangleDrawAll(const Camera& camera) {
+    DrawAllWith(camera, [](const TgmWorldUnit* unit) { return unit->Visible; });
+}
+
+template <class UnitVisible>
+void TriangleStore::DrawAllWith(const Camera& camera, UnitVisible&& visible) {
     // Each triangle reaches into its object, its points and its keys: ask for those a few
     // triangles ahead, and for the triangles themselves further ahead still.
     // Only the object of a triangle of a unit out of sight is touched, so only then is that all

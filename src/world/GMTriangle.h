@@ -72,11 +72,14 @@ public:
 
     void Draw(TTriangleGM* tri, bool unitVisible, const Camera& camera);
     void TriangleDrawAll(const Camera& camera, const UnitVisibleFn& visible);
+    // The same with each unit's own Visible flag, as every frame draws.
+    void TriangleDrawAll(const Camera& camera);
 
 private:
     void ReleaseObj(TTriangleGM* tri) noexcept;
     // The triangles in list order, for walks that read ahead; rebuilt after deletions.
     const std::vector<TTriangleGM*>& Order();
+    template <class UnitVisible> void DrawAllWith(const Camera& camera, UnitVisible&& visible);
 
     KeyStore& Keys_;
     Scene* Scene_ = nullptr;
