@@ -245,6 +245,8 @@ public:
     void KeyGroupListsNumber(); // Number := 1, 2, 3 ... in list order
     void NumbersChanged() noexcept { ByNumberValid_ = false; }
 
+    // Evaluates every key of this store's lists whose unit is visible (keys of a unit out of
+    // sight keep their value).
     void KeyUpdateAll(int32_t animClock);
 
 private:
