@@ -103,9 +103,8 @@ std::optional<float> ParseRadius(const std::string& text, std::string* why) {
 void CmdDump(const std::string& worldFile, std::ostream& out) {
     WorldDoc doc;
     LoadWorld(doc, worldFile);
-    const std::string text =
-        WorldToJson(doc, doc.LoadVersion).dump(2, ' ', false, WorldJson::error_handler_t::replace);
-    out << text << '\n';
+    WorldJsonStream(doc, doc.LoadVersion, out);
+    out << '\n';
     out.flush();
     if (!out) RaiseQX("Cannot write to standard output");
 }

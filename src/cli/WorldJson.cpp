@@ -39,7 +39,7 @@ std::string KeyText(const KeyPtr& key) {
 
 } // namespace
 
-WorldJson WorldToJson(const WorldDoc& doc, int32_t version) {
+void WorldJsonWrite(const WorldDoc& doc, int32_t version, WorldJsonSink& sink) {
     const auto units = IndexOf(doc.Units.List());
     const auto lists = IndexOf(doc.Keys.Lists());
     const auto points = IndexOf(doc.Points.List());
@@ -48,49 +48,48 @@ WorldJson WorldToJson(const WorldDoc& doc, int32_t version) {
     for (const TgmWorldUnit* u : doc.Units.List())
         unitOfKeyUnit.emplace(u, u);
 
-    WorldJson out = WorldJson::object();
-    out["version"] = version;
-    out["radius"] = doc.WorldRadius;
+    sink.Value("version", version);
+    sink.Value("radius", doc.WorldRadius);
 
-    WorldJson& jUnits = out["units"] = WorldJson::array();
+    sink.BeginArray("units");
     for (const TgmWorldUnit* u : doc.Units.List()) {
-        jUnits.push_back({{"descPath", Text(u->DescPath)},
-                          {"unitType", u->UnitType},
-                          {"timeOffset", u->TimeOffset},
-                          {"keyGroup", u->KeyGroup},
-                          {"timeLength", u->TimeLength},
-                          {"centre", Vec(u->Centre)}});
+        sink.Item({{"descPath", Text(u->DescPath)},
+                   {"unitType", u->UnitType},
+                   {"timeOffset", u->TimeOffset},
+                   {"keyGroup", u->KeyGroup},
+                   {"timeLength", u->TimeLength},
+                   {"centre", Vec(u->Centre)}});
     }
 
-    WorldJson& jLists = out["keyGroupLists"] = WorldJson::array();
+    sink.BeginArray("keyGroupLists");
     for (const TKeyGroupList* list : doc.Keys.Lists()) {
         const auto owner = unitOfKeyUnit.find(list->Unit);
         WorldJson groups = WorldJson::array();
         for (const auto& g : list->Groups)
             groups.push_back(Text(g->Name));
-        jLists.push_back({{"unit", owner == unitOfKeyUnit.end() ? WorldJson(nullptr)
-                                                                : RefOf(units, owner->second)},
-                          {"groups", std::move(groups)}});
+        sink.Item({{"unit", owner == unitOfKeyUnit.end() ? WorldJson(nullptr)
+                                                         : RefOf(units, owner->second)},
+                   {"groups", std::move(groups)}});
     }
 
-    WorldJson& jPoints = out["points"] = WorldJson::array();
+    sink.BeginArray("points");
     for (const TPointGM* p : doc.Points.List()) {
         WorldJson pointUnits = WorldJson::array();
         for (const TgmWorldUnit* u : p->Units)
             pointUnits.push_back(RefOf(units, u));
-        jPoints.push_back({{"id", Text(p->Id)},
-                           {"longitude", p->Longitude},
-                           {"polar", p->Polar},
-                           {"radius", p->Radius},
-                           {"pos", Vec(p->Pos)},
-                           {"master", RefOf(points, static_cast<const TPointGM*>(p->Master))},
-                           {"portId", Text(p->PortId)},
-                           {"portType", Text(p->PortType)},
-                           {"portLink", Text(p->PortLink)},
-                           {"savedPortId", Text(p->SavedPortId)},
-                           {"savedPortType", Text(p->SavedPortType)},
-                           {"savedPortLink", Text(p->SavedPortLink)},
-                           {"units", std::move(pointUnits)}});
+        sink.Item({{"id", Text(p->Id)},
+                   {"longitude", p->Longitude},
+                   {"polar", p->Polar},
+                   {"radius", p->Radius},
+                   {"pos", Vec(p->Pos)},
+                   {"master", RefOf(points, static_cast<const TPointGM*>(p->Master))},
+                   {"portId", Text(p->PortId)},
+                   {"portType", Text(p->PortType)},
+                   {"portLink", Text(p->PortLink)},
+                   {"savedPortId", Text(p->SavedPortId)},
+                   {"savedPortType", Text(p->SavedPortType)},
+                   {"savedPortLink", Text(p->SavedPortLink)},
+                   {"units", std::move(pointUnits)}});
     }
 
     // A triangle's or line's keys are made on its key group list.
@@ -99,7 +98,7 @@ WorldJson WorldToJson(const WorldDoc& doc, int32_t version) {
                    : WorldJson(nullptr);
     };
 
-    WorldJson& jTriangles = out["triangles"] = WorldJson::array();
+    sink.BeginArray("triangles");
     for (const TTriangleGM* t : doc.Triangles.List()) {
         WorldJson corners = WorldJson::array();
         for (const TTriangleCorner& c : t->Corner)
@@ -107,48 +106,128 @@ WorldJson WorldToJson(const WorldDoc& doc, int32_t version) {
                                {"u", c.U},
                                {"v", c.V},
                                {"key", KeyText(c.Key)}});
-        jTriangles.push_back({{"unit", RefOf(units, static_cast<const TgmWorldUnit*>(t->Unit))},
-                              {"keyGroupList", listOf(t->Corner[0].Key)},
-                              {"texture", Text(t->Texture)},
-                              {"backFace", t->BackFace},
-                              {"corners", std::move(corners)}});
+        sink.Item({{"unit", RefOf(units, static_cast<const TgmWorldUnit*>(t->Unit))},
+                   {"keyGroupList", listOf(t->Corner[0].Key)},
+                   {"texture", Text(t->Texture)},
+                   {"backFace", t->BackFace},
+                   {"corners", std::move(corners)}});
     }
 
-    WorldJson& jLines = out["lines"] = WorldJson::array();
+    sink.BeginArray("lines");
     for (const TLineGM* l : doc.Lines.List()) {
-        jLines.push_back(
-            {{"unit", RefOf(units, static_cast<const TgmWorldUnit*>(l->Unit))},
-             {"keyGroupList", listOf(l->KeyStart)},
-             {"pointStart", RefOf(points, static_cast<const TPointGM*>(l->PointStart))},
-             {"pointEnd", RefOf(points, static_cast<const TPointGM*>(l->PointEnd))},
-             {"keyStart", KeyText(l->KeyStart)},
-             {"keyEnd", KeyText(l->KeyEnd)},
-             {"visible", l->Visible},
-             {"stop", l->Stop}});
+        sink.Item({{"unit", RefOf(units, static_cast<const TgmWorldUnit*>(l->Unit))},
+                   {"keyGroupList", listOf(l->KeyStart)},
+                   {"pointStart", RefOf(points, static_cast<const TPointGM*>(l->PointStart))},
+                   {"pointEnd", RefOf(points, static_cast<const TPointGM*>(l->PointEnd))},
+                   {"keyStart", KeyText(l->KeyStart)},
+                   {"keyEnd", KeyText(l->KeyEnd)},
+                   {"visible", l->Visible},
+                   {"stop", l->Stop}});
     }
 
     const auto zones = IndexOf(doc.Zones.Zones());
-    WorldJson& jZones = out["zones"] = WorldJson::array();
+    sink.BeginArray("zones");
     for (const TgmZone* z : doc.Zones.Zones()) {
-        jZones.push_back({{"longitude", z->Longitude},
-                          {"polar", z->Polar},
-                          {"radiusAngle", z->RadiusAngle},
-                          {"radiusLen", z->RadiusLen},
-                          {"type", z->ZoneType},
-                          {"graph", Text(z->Graph)},
-                          {"hitpoints", z->Hitpoints},
-                          {"mass", z->Mass},
-                          {"damage", z->Damage},
-                          {"itemFlags", z->ItemFlags},
-                          {"itemFreq", z->ItemFreq}});
+        sink.Item({{"longitude", z->Longitude},
+                   {"polar", z->Polar},
+                   {"radiusAngle", z->RadiusAngle},
+                   {"radiusLen", z->RadiusLen},
+                   {"type", z->ZoneType},
+                   {"graph", Text(z->Graph)},
+                   {"hitpoints", z->Hitpoints},
+                   {"mass", z->Mass},
+                   {"damage", z->Damage},
+                   {"itemFlags", z->ItemFlags},
+                   {"itemFreq", z->ItemFreq}});
     }
-    WorldJson& jLinks = out["zoneLinks"] = WorldJson::array();
+    sink.BeginArray("zoneLinks");
     for (const TgmZoneLink* l : doc.Zones.Links()) {
-        jLinks.push_back({{"zoneA", RefOf(zones, static_cast<const TgmZone*>(l->ZoneA))},
-                          {"zoneB", RefOf(zones, static_cast<const TgmZone*>(l->ZoneB))},
-                          {"linkType", l->LinkType}});
+        sink.Item({{"zoneA", RefOf(zones, static_cast<const TgmZone*>(l->ZoneA))},
+                   {"zoneB", RefOf(zones, static_cast<const TgmZone*>(l->ZoneB))},
+                   {"linkType", l->LinkType}});
     }
-    return out;
+    sink.End();
+}
+
+namespace {
+
+// Builds the whole tree, for callers that want the document as one value.
+class TreeSink final : public WorldJsonSink {
+public:
+    WorldJson Out = WorldJson::object();
+    void Value(const char* key, WorldJson value) override { Out[key] = std::move(value); }
+    void BeginArray(const char* key) override { Array_ = &(Out[key] = WorldJson::array()); }
+    void Item(WorldJson item) override { Array_->push_back(std::move(item)); }
+    void End() override {}
+
+private:
+    WorldJson* Array_ = nullptr;
+};
+
+// Writes each entry as soon as it is made, in the layout of dump(2), so a big world never has
+// its whole JSON tree or text in memory at once.
+class StreamSink final : public WorldJsonSink {
+public:
+    explicit StreamSink(std::ostream& out) : Out_(out) { Out_ << '{'; }
+    void Value(const char* key, WorldJson value) override {
+        CloseArray();
+        Key(key);
+        Out_ << Dump(value);
+    }
+    void BeginArray(const char* key) override {
+        CloseArray();
+        Key(key);
+        Out_ << '[';
+        InArray_ = true;
+        Items_ = 0;
+    }
+    void Item(WorldJson item) override {
+        Out_ << (Items_++ ? ",\n" : "\n");
+        // Entries sit two levels deep: every line of their own layout moves four spaces in.
+        const std::string text = Dump(item);
+        std::size_t from = 0;
+        for (;;) {
+            const std::size_t nl = text.find('\n', from);
+            Out_ << "    "
+                 << std::string_view(text).substr(from, nl == std::string::npos ? nl : nl - from);
+            if (nl == std::string::npos) break;
+            Out_ << '\n';
+            from = nl + 1;
+        }
+    }
+    void End() override {
+        CloseArray();
+        Out_ << "\n}";
+    }
+
+private:
+    static std::string Dump(const WorldJson& v) {
+        return v.dump(2, ' ', false, WorldJson::error_handler_t::replace);
+    }
+    void Key(const char* key) { Out_ << (Keys_++ ? ",\n" : "\n") << "  \"" << key << "\": "; }
+    void CloseArray() {
+        if (!InArray_) return;
+        if (Items_) Out_ << "\n  ";
+        Out_ << ']';
+        InArray_ = false;
+    }
+    std::ostream& Out_;
+    int Keys_ = 0;
+    bool InArray_ = false;
+    std::size_t Items_ = 0;
+};
+
+} // namespace
+
+WorldJson WorldToJson(const WorldDoc& doc, int32_t version) {
+    TreeSink sink;
+    WorldJsonWrite(doc, version, sink);
+    return std::move(sink.Out);
+}
+
+void WorldJsonStream(const WorldDoc& doc, int32_t version, std::ostream& out) {
+    StreamSink sink(out);
+    WorldJsonWrite(doc, version, sink);
 }
 
 } // namespace gm
