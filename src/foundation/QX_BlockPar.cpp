@@ -261,7 +261,10 @@ void TBlockParQX::SaveEls(TBufQX& buf, int depth) const {
     const std::string indent(static_cast<std::size_t>(depth) * 4, ' ');
     for (TBlockParElQX* el = First(); el; el = el->Next) {
         if (el->Kind == TBlockParElQX::KindBlock) {
-            buf.AddStr(indent + WideToAnsiQX(el->Name) + " {\r\n");
+            // A header "= {" (or "=file {") reads as a block without a name; " {" would not
+            // read back at all.
+            const std::string name = el->Name.empty() ? "=" : WideToAnsiQX(el->Name);
+            buf.AddStr(indent + name + " {\r\n");
             if (el->Block) el->Block->SaveEls(buf, depth + 1);
             buf.AddStr(indent + "}\r\n");
         } else {

@@ -71,7 +71,8 @@ public:
     // including file's folder when loading from a file.
     void LoadFromBuf(TBufQX& buf);
     void LoadFromFile(const std::string& fileName);
-    // Writes 8-bit text: four spaces per level, Name=Value and "Name {" ... "}", CR LF line ends.
+    // Writes 8-bit text: four spaces per level, Name=Value and "Name {" ... "}", CR LF line ends;
+    // a block without a name is written "= {", which reads back as one.
     void SaveToBuf(TBufQX& buf) const;
     void SaveToFile(const std::string& fileName) const; // atomic replace
 

@@ -280,6 +280,11 @@ void TKeyGM::KeySample(TBufQX& buf) {
     // A run must fit the buffer's 32-bit length; only absurd durations get here.
     if (static_cast<int64_t>(buf.Pointer) + 8 + 4 * n > kInt32Max)
         RaiseQX("TKeyGM.KeySample. n=" + std::to_string(n));
+    // The whole run at once: growing by the buffer's small step would copy a long run over and
+    // over.
+    const int32_t at = buf.Pointer;
+    buf.TestAddLenBuf(static_cast<int32_t>(8 + 4 * n));
+    buf.Pointer = at;
     buf.AddDWord(0);
     buf.AddDWord(static_cast<uint32_t>(n));
     for (int64_t s = 0; s < n; ++s) {
@@ -333,9 +338,57 @@ int64_t TKeyGM::KeyBlobSize() const {
     return size < 4.0e18 ? static_cast<int64_t>(size) : static_cast<int64_t>(4.0e18);
 }
 
+namespace {
+
+template <typename T> void AppendBytes(std::string& out, const T& v) {
+    out.append(reinterpret_cast<const char*>(&v), sizeof v);
+}
+
+} // namespace
+
+std::string TKeyGM::SampleInputs() const {
+    // Without an interpolation the samples repeat whatever Value held: nothing to compare by.
+    if (!Interpolate) return {};
+    const IKeyUnit* unit = List ? List->Unit : nullptr;
+    const int32_t type = unit ? unit->KeyUnitType() : 0;
+    const int32_t groups = List ? List->GroupCount() : 0;
+    const int32_t current = List ? List->CurrentGroup : 0;
+    std::string in;
+    AppendBytes(in, Interpolate);
+    for (const int64_t v :
+         {int64_t{Size}, int64_t{Count}, Total, int64_t{type}, int64_t{groups},
+          int64_t{unit ? unit->KeyTimeOffset() : 0}, int64_t{unit ? unit->KeyTimeLength() : 0}})
+        AppendBytes(in, v);
+    for (const int32_t d : Durations)
+        AppendBytes(in, d);
+    // A typed unit's blob holds every group with its number; an untyped one only the current
+    // group. Value is what a sample repeats when there is no such group to interpolate in.
+    in.append(reinterpret_cast<const char*>(Value.data()), Value.size());
+    const auto row = [&in, this](std::size_t g) {
+        AppendBytes(in, g);
+        if (g < Values.size())
+            in.append(reinterpret_cast<const char*>(Values[g].data()), Values[g].size());
+    };
+    if (type != 0) {
+        for (int32_t g = 0; g < groups; ++g) {
+            AppendBytes(in, GroupNumber(List->Groups[static_cast<std::size_t>(g)]->Name));
+            row(static_cast<std::size_t>(g));
+        }
+    } else {
+        AppendBytes(in, current);
+        if (current >= 0) row(static_cast<std::size_t>(current));
+    }
+    return in;
+}
+
 int32_t TKeyGM::KeyBlobAdd(TBufQX& scratch, KeyPool& pool) {
+    std::string inputs = SampleInputs();
+    if (!inputs.empty())
+        if (const int32_t* off = pool.FindSampled(inputs)) return *off;
     KeyBlobBuild(scratch);
-    return pool.Add(scratch);
+    const int32_t off = pool.Add(scratch);
+    if (!inputs.empty()) pool.RememberSampled(std::move(inputs), off);
+    return off;
 }
 
 namespace {
@@ -353,6 +406,7 @@ std::size_t HashBytes(const uint8_t* data, int32_t len) {
 void KeyPool::Sync() {
     if (Buf.Len < Indexed_) {
         Index_.clear();
+        Sampled_.clear();
         Indexed_ = 0;
     }
     while (Indexed_ < Buf.Len) {
@@ -386,6 +440,16 @@ int32_t KeyPool::Add(const TBufQX& blob) {
     entries.push_back({off, blob.Len});
     Indexed_ = Buf.Len;
     return off;
+}
+
+const int32_t* KeyPool::FindSampled(const std::string& inputs) {
+    Sync();
+    const auto it = Sampled_.find(inputs);
+    return it == Sampled_.end() ? nullptr : &it->second;
+}
+
+void KeyPool::RememberSampled(std::string inputs, int32_t offset) {
+    Sampled_.emplace(std::move(inputs), offset);
 }
 
 // --- TKeyGroupList ----------------------------------------------------------------------------

@@ -56,6 +56,11 @@ public:
     // Offset of a blob with the same bytes as blob[0, blob.Len), appending it when none exists.
     int32_t Add(const TBufQX& blob);
 
+    // Offsets of blobs by what was sampled to make them (see TKeyGM::KeyBlobAdd): null when no
+    // blob of those inputs is in the pool.
+    const int32_t* FindSampled(const std::string& inputs);
+    void RememberSampled(std::string inputs, int32_t offset);
+
 private:
     void Sync();
     struct Entry {
@@ -64,6 +69,7 @@ private:
     };
     std::unordered_map<std::size_t, std::vector<Entry>> Index_; // blob hash -> blobs, in order
     int32_t Indexed_ = 0;                                       // bytes of Buf covered by Index_
+    std::unordered_map<std::string, int32_t> Sampled_;
 };
 
 class TKeyGM {
@@ -114,7 +120,14 @@ public:
     // The length KeyBlobBuild would give, found without sampling; saturates far above any
     // buffer's reach, so an animation too long to sample can be refused before it is.
     int64_t KeyBlobSize() const;
+    // The pool offset of the key's blob. A key whose sampling inputs equal those of a key added
+    // before is not sampled again (scratch then keeps what it held): many equal keys of a long
+    // animation cost one sampling, not one each.
     int32_t KeyBlobAdd(TBufQX& scratch, KeyPool& pool);
+
+private:
+    // Everything KeyBlobBuild reads, as bytes; empty when the blob cannot be told from them.
+    std::string SampleInputs() const;
 };
 
 struct TKeyGroup {

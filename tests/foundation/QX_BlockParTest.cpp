@@ -257,6 +257,25 @@ TEST(TBlockParQX, ReadWriteKeepsNamesAndValues) {
     EXPECT_EQ(Dump(second), Dump(first));
 }
 
+TEST(TBlockParQX, BlockWithoutNameIsWrittenSoThatItReadsBack) {
+    TBufQX buf;
+    buf.AddStr("= {\nx=1\n}\nA {={\n}\n}\n");
+    buf.PointerSet(0);
+    TBlockParQX first;
+    first.LoadFromBuf(buf);
+    ASSERT_EQ(first.Block_Count(), 2);
+    EXPECT_EQ(first.Block_GetName(0), u"");
+    EXPECT_EQ(first.Block_Get(1)->Block_GetName(0), u"");
+    const std::string text = Saved(first);
+    EXPECT_EQ(text, "= {\r\n    x=1\r\n}\r\nA {\r\n    = {\r\n    }\r\n}\r\n");
+    TBufQX again;
+    again.AddStr(text);
+    again.PointerSet(0);
+    TBlockParQX second;
+    second.LoadFromBuf(again);
+    EXPECT_EQ(Dump(second), Dump(first));
+}
+
 TEST_F(BlockParFiles, IncludesResolveAgainstTheIncludingFile) {
     Dir.Write("Units/main.txt", "A=sub\\Inc.txt {\nx=1\n}\nafter=1\n");
     Dir.Write("Units/Sub/inc.TXT", "y=2\nC=deeper.txt {\n}\n}\nignored=1\n");
