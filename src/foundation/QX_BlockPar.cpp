@@ -18,6 +18,9 @@ namespace {
 
 // Deeper text is damaged or hostile; the limit keeps the recursive reader off the stack's end.
 constexpr int MaxDepth = 256;
+// Files one load may read. Without a cycle, files that each include the next several times
+// still multiply: four files of thirty includes each would read 810000 files.
+constexpr int MaxFiles = 1024;
 
 std::string NoMessage(const char* what, int no, int count) {
     // The number shown is how far past the last element of that kind the request was.
@@ -48,6 +51,7 @@ TBlockParElQX::~TBlockParElQX() = default;
 struct TBlockParQX::LoadCtx {
     std::string Folder;
     std::vector<std::string> Chain;
+    int Files = 0; // read so far
 };
 
 TBlockParElQX* TBlockParQX::FindEl(int32_t kind, const std::u16string& name) const noexcept {
@@ -193,6 +197,9 @@ void TBlockParQX::LoadFile(const std::string& fileName, LoadCtx& ctx, int depth)
     if (ec) key = fileName;
     if (std::find(ctx.Chain.begin(), ctx.Chain.end(), key) != ctx.Chain.end())
         RaiseQX("TBlockParQX.LoadFromFile. include cycle FileName=" + fileName);
+    if (++ctx.Files > MaxFiles)
+        RaiseQX("TBlockParQX.LoadFromFile. files>" + std::to_string(MaxFiles) +
+                " FileName=" + fileName);
 
     TBufQX buf;
     buf.LoadFromFile(fileName);

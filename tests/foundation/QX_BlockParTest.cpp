@@ -313,6 +313,34 @@ TEST_F(BlockParFiles, IncludeFailures) {
     EXPECT_EQ(Dump(twice), "A{v=[1]}B{v=[1]}");
 }
 
+// Blocks that each include file, `times` times.
+std::string Includes(const std::string& file, int times) {
+    std::string text;
+    for (int i = 0; i < times; ++i)
+        text += "A=" + file + " {\n}\n";
+    return text;
+}
+
+TEST_F(BlockParFiles, OneLoadReadsAtMost1024Files) {
+    const std::string leaf = Dir.Write("leaf.txt", "v=1\n");
+    TBlockParQX full;
+    full.LoadFromFile(Dir.Write("full.txt", Includes("leaf.txt", 1023))); // 1024 files in all
+    EXPECT_EQ(full.Block_Count(), 1023);
+    EXPECT_EQ(MessageOf([&] {
+                  TBlockParQX().LoadFromFile(Dir.Write("over.txt", Includes("leaf.txt", 1024)));
+              }),
+              "TBlockParQX.LoadFromFile. files>1024 FileName=" + leaf);
+
+    // No cycle, but without the limit three files of 30 includes each would read 27931 files.
+    Dir.Write("n1.txt", Includes("n2.txt", 30));
+    Dir.Write("n2.txt", Includes("n3.txt", 30));
+    Dir.Write("n3.txt", "v=1\n");
+    EXPECT_EQ(MessageOf([&] {
+                  TBlockParQX().LoadFromFile(Dir.Write("fan.txt", Includes("n1.txt", 30)));
+              }),
+              "TBlockParQX.LoadFromFile. files>1024 FileName=" + Dir.File("n3.txt"));
+}
+
 TEST_F(BlockParFiles, SaveToFileRoundTrips) {
     TBlockParQX root;
     root.Par_Add(u"k", u" v");
