@@ -68,8 +68,9 @@ void OptWrite(const OptState& opt, TBufQX& buf);
 // The whole export into mapFile (the end file) and optFile (the visibility file), real paths.
 // Builds opt when it is not built yet and returns its size figure. Everything is checked and
 // assembled in memory first, and each file is replaced atomically: a failure (raised as ErrorQX)
-// leaves both files as they were, except that a failure to write optFile comes after mapFile was
-// replaced. Point numbers are reset whichever way the export ends.
+// leaves both files as they were (a folder in the place of either file is refused first), except
+// that a failure to write optFile comes after mapFile was replaced. Point numbers are reset
+// whichever way the export ends.
 int64_t EndExport(WorldDoc& doc, Camera& camera, OptState& opt, const std::string& mapFile,
                   const std::string& optFile);
 

@@ -269,6 +269,15 @@ TEST_F(MalformedExportTargetTest, DirectoryWhereTheEndFileShouldBe) {
     EXPECT_EQ(test::TempDir::Read(opt), "old opt");
 }
 
+TEST_F(MalformedExportTargetTest, DirectoryWhereTheVisibilityFileShouldBe) {
+    std::filesystem::create_directories(Dir.Path() / "DATA" / "edit.opt");
+    const std::string map = Dir.Write("DATA/edit.map", "old map");
+    const std::string opt = Dir.File("DATA/edit.opt");
+    EXPECT_EQ(Export(map, opt), "TFileQX.CreateNew. FileName=" + opt);
+    EXPECT_EQ(test::TempDir::Read(map), "old map"); // not replaced by a half export
+    EXPECT_TRUE(std::filesystem::is_directory(opt));
+}
+
 TEST_F(MalformedExportTargetTest, MissingDataFolder) {
     const std::string map = Dir.File("DATA/edit.map");
     EXPECT_EQ(Export(map, Dir.File("DATA/edit.opt")), "TFileQX.CreateNew. FileName=" + map);
