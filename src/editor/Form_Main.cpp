@@ -1,26 +1,31 @@
 #include "editor/Form_Main.h"
 
-#include <QAction>
+#include "editing/PanelPick.h"
+
 #include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFileDialog>
 #include <QGuiApplication>
-#include <QHBoxLayout>
 #include <QLabel>
-#include <QLineEdit>
-#include <QMenuBar>
 #include <QMessageBox>
-#include <QPushButton>
-#include <QStackedWidget>
-#include <QVBoxLayout>
+#include <QSignalBlocker>
 
 #include "editing/FrameRender.h"
+#include "editor/Form_About.h"
 #include "editor/Form_Options.h"
+#include "editor/Form_SaveEnd.h"
+#include "editor/Form_UnitPath.h"
+#include "editor/PanelController.h"
 #include "foundation/Codec.h"
 #include "foundation/QX_Error.h"
-#include "foundation/QX_Str.h"
 #include "platform/Panel3DWidget.h"
 #include "platform/image/QImageDecoder.h"
+#include "render/GR_DirectX.h"
 #include "render/Scene.h"
+#include "render/VOper.h"
 #include "render/gm_Obj3D.h"
+#include "zones/WorldZone.h"
 
 namespace gm {
 
@@ -31,20 +36,32 @@ constexpr int PanelHeight = 600;
 
 TFormMain::TFormMain(ISettingsStore& store, std::u16string startDir,
                      const SettingsDefaults& defaults, QWidget* parent)
-    : QMainWindow(parent), Store_(store), StartDir_(std::move(startDir)) {
+    : QMainWindow(parent), Store_(store), StartDir_(std::move(startDir)),
+      Commands_(Doc, Cam, Flags, Opts, DocState, *this) {
     setObjectName("FormMain");
     Clock_.start();
     Opts.Load(Store_, defaults);
+    Commands_.UnitPathFromSettings();
     Decoder_ = std::make_unique<QImageDecoder>();
     Scene_ = std::make_unique<Scene>(*Decoder_, SystemTexFileNaming(WideToAnsiQX(StartDir_)));
     Doc.SetScene(Scene_.get());
+    DocState.OnChange = [this] { CaptionRefresh(); };
 
     BuildMenus();
     BuildPanels();
+    LoadZoneGraphs();
     FormOptions_ = new TFormOptions(Opts, Store_, this);
     connect(FormOptions_, &TFormOptions::WorldLineRebuild, this, [this] {
-        if (Flags.WorldLine) WorldGridBuild();
+        Commands_.UnitPathFromSettings();
+        Commands_.WorldGridRebuild();
     });
+    FormSaveEnd_ = new TFormSaveEnd(Doc, Cam, Opts, this);
+    FormSaveEnd_->SetMessageSink([this](const std::string& text) { ShowMessage(text); });
+    connect(FormSaveEnd_, &TFormSaveEnd::Exported, LabelStatus, &QLabel::setText);
+    FormAbout_ = new TFormAbout(this);
+    FormUnitPath_ = new TFormUnitPath(Doc.Units, Opts, this);
+    FormUnitPath_->SetFileAsker([this] { return AskOpenFile(FileKind::Unit); });
+    connect(FormUnitPath_, &TFormUnitPath::UnitsRenamed, this, [this] { Edited(true); });
 
     Cam.CamLongitude = 45;
     Cam.CamPolar = 45;
@@ -59,10 +76,12 @@ TFormMain::TFormMain(ISettingsStore& store, std::u16string startDir,
     connect(Panel3D, &Panel3DWidget::deviceFailed, this,
             [this](const QString& message) { ShowMessage(message.toStdString()); });
     Panel3D->SetPaintCallback([this](Device& device) { PaintPanel(device); });
+    ConnectPanel();
 
-    if (Flags.WorldLine) WorldGridBuild();
+    Commands_.WorldGridRebuild();
     BackgroundObj_ =
         BackgroundObjNew(*Scene_, StartDir_, Flags.Background, PanelWidth, PanelHeight);
+    PanelRefresh();
     CaptionRefresh();
 
     Timer_.setTimerType(Qt::PreciseTimer);
@@ -78,132 +97,71 @@ TFormMain::TFormMain(ISettingsStore& store, std::u16string startDir,
 
 TFormMain::~TFormMain() {
     Timer_.stop();
+    Panel_.reset(); // its selection rectangle lives on the scene
     // Scene objects and textures go before the device that holds them.
     Doc.WorldClear();
     Scene_->Obj3DFreeAll();
     Scene_->SetDevice(nullptr);
 }
 
-void TFormMain::BuildMenus() {
-    QMenu* file = menuBar()->addMenu("File");
-    Exit1 = file->addAction("Exit", this, &QWidget::close);
-    Exit1->setObjectName("Exit1");
-
-    QMenu* view = menuBar()->addMenu("View");
-    MM_View_WorldLine = view->addAction("WorldLine         (Ctrl-W)");
-    MM_View_WorldLine->setObjectName("MM_View_WorldLine");
-    MM_View_WorldLine->setCheckable(true);
-    MM_View_WorldLine->setChecked(Flags.WorldLine);
-    connect(MM_View_WorldLine, &QAction::triggered, this, [this] { MM_View_WorldLineClick(); });
-    MM_View_Background = view->addAction("Background      (Ctrl-B)");
-    MM_View_Background->setObjectName("MM_View_Background");
-    MM_View_Background->setCheckable(true);
-    MM_View_Background->setChecked(Flags.Background);
-    connect(MM_View_Background, &QAction::triggered, this, [this] { MM_View_BackgroundClick(); });
-
-    QMenu* options = menuBar()->addMenu("Options");
-    MM_Options_Options = options->addAction("Options...");
-    MM_Options_Options->setObjectName("MM_Options_Options");
-    connect(MM_Options_Options, &QAction::triggered, this, [this] { MM_Options_OptionsClick(); });
-}
-
-void TFormMain::BuildPanels() {
-    auto* central = new QWidget(this);
-    auto* outer = new QVBoxLayout(central);
-    outer->setContentsMargins(0, 0, 0, 0);
-    outer->setSpacing(0);
-
-    auto* top = new QHBoxLayout;
-    top->setSpacing(0);
-    auto* panel3 = new QWidget(central);
-    panel3->setObjectName("Panel3");
-    panel3->setAutoFillBackground(true);
-    QPalette grey = panel3->palette();
-    grey.setColor(QPalette::Window, QColor(128, 128, 128));
-    panel3->setPalette(grey);
-    Panel3D = new Panel3DWidget(panel3);
-    Panel3D->setObjectName("Panel3D");
-    // The panel never changes size: everything in it is laid out in these pixels.
-    Panel3D->setFixedSize(PanelWidth, PanelHeight);
-    Panel3D->move(0, 0);
-    panel3->setMinimumSize(PanelWidth, PanelHeight);
-    top->addWidget(panel3, 1);
-
-    auto* panel1 = new QWidget(central);
-    panel1->setObjectName("Panel1");
-    panel1->setFixedWidth(178);
-    auto* panel1Layout = new QVBoxLayout(panel1);
-    panel1Layout->setContentsMargins(2, 2, 2, 2);
-    NotebookAction = new QStackedWidget(panel1);
-    NotebookAction->setObjectName("NotebookAction");
-    for (const char* name : {"Main", "Unit", "Zone", "ZoneLink"}) {
-        auto* page = new QWidget(NotebookAction);
-        page->setObjectName(name);
-        NotebookAction->addWidget(page);
-    }
-    auto* mainPage = NotebookAction->widget(0);
-    auto* mainLayout = new QVBoxLayout(mainPage);
-    mainLayout->addWidget(new QLabel("World radius:", mainPage));
-    EditMainWorldRadius = new QLineEdit(mainPage);
-    EditMainWorldRadius->setObjectName("EditMainWorldRadius");
-    mainLayout->addWidget(EditMainWorldRadius);
-    Button1 = new QPushButton("Correct point", mainPage);
-    Button1->setObjectName("Button1");
-    mainLayout->addWidget(Button1);
-    mainLayout->addStretch(1);
-    EditMainWorldRadius->setText(QString::number(qRound(Doc.WorldRadius)));
-    panel1Layout->addWidget(NotebookAction);
-    top->addWidget(panel1);
-    outer->addLayout(top, 1);
-
-    auto* panel2 = new QWidget(central);
-    panel2->setObjectName("Panel2");
-    panel2->setFixedHeight(26);
-    auto* bar = new QHBoxLayout(panel2);
-    bar->setContentsMargins(6, 2, 6, 2);
-    bar->addWidget(new QLabel("FPS:", panel2));
-    LabelFPS = new QLabel("0", panel2);
-    LabelFPS->setObjectName("LabelFPS");
-    LabelFPS->setMinimumWidth(40);
-    bar->addWidget(LabelFPS);
-    bar->addWidget(new QLabel("Coord:", panel2));
-    LabelCoord = new QLabel(panel2);
-    LabelCoord->setObjectName("LabelCoord");
-    bar->addWidget(LabelCoord, 1);
-    outer->addWidget(panel2);
-
-    setCentralWidget(central);
-}
-
 void TFormMain::CaptionRefresh() {
-    std::u16string caption = u"Skyhaul Gridmoor v0." + IntToWideQX(WorldDoc::WorldVersion);
-    if (!Doc.WorldFileName.empty()) caption += u" [" + FileBaseNameQX(Doc.WorldFileName) + u"]";
-    setWindowTitle(QString::fromStdU16String(caption));
-}
-
-void TFormMain::WorldGridBuild() {
-    Doc.WorldLines.WorldGridBuild(Doc.WorldRadius, Opts.WLCount, Opts.WLFront, Opts.WLBack);
-}
-
-void TFormMain::WorldGridFree() {
-    Doc.WorldLines.WorldGridFree();
+    setWindowTitle(QString::fromStdU16String(CaptionText(Doc, DocState.Modified())));
 }
 
 void TFormMain::OpenAtStart(const std::u16string& fileName) {
-    const std::string error = Doc.WorldOpen(fileName);
-    Cam.Reset(Doc.WorldRadius);
-    if (Flags.WorldLine) WorldGridBuild();
-    if (!error.empty()) ShowMessage(error);
-    CaptionRefresh();
-    EditMainWorldRadius->setText(QString::number(qRound(Doc.WorldRadius)));
+    Panel_->CancelAll();
+    Commands_.OpenFile(fileName);
 }
 
-void TFormMain::MM_View_WorldLineClick() {
-    Flags.WorldLine = MM_View_WorldLine->isChecked();
-    if (Flags.WorldLine)
-        WorldGridBuild();
+TSpherePick TFormMain::PanelCentrePick() {
+    Cam.CameraUpdate(Doc.WorldRadius);
+    return PanelPick(Cam, Doc.WorldRadius, Cam.ScreenCentreX, Cam.ScreenCentreY);
+}
+
+void TFormMain::closeEvent(QCloseEvent* event) {
+    if (Commands_.ConfirmClose())
+        event->accept();
     else
-        WorldGridFree();
+        event->ignore();
+}
+
+void TFormMain::Edited(bool changed) {
+    if (changed) DocState.MarkModified();
+}
+
+int TFormMain::RunDialog(QDialog& dialog) {
+    return RunDialog_ ? RunDialog_(dialog) : dialog.exec();
+}
+
+std::optional<std::u16string> TFormMain::AskOpenFile(FileKind kind) {
+    return AskFile(kind, false);
+}
+
+std::optional<std::u16string> TFormMain::AskSaveFile(FileKind kind) {
+    return AskFile(kind, true);
+}
+
+std::optional<std::u16string> TFormMain::AskFile(FileKind kind, bool save) {
+    if (FileAsker_) return FileAsker_(kind, save);
+    const bool world = kind == FileKind::World;
+    QFileDialog dialog(this);
+    dialog.setNameFilter(world ? "*.raw (*.raw)" : "*.txt (*.txt)");
+    dialog.setDefaultSuffix(world ? "raw" : "txt");
+    dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    if (!world) dialog.setDirectory(QString::fromStdU16String(Opts.UnitPath));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    return dialog.selectedFiles().front().toStdU16String();
+}
+
+SaveChoice TFormMain::AskSaveChanges() {
+    if (SavePrompt_) return SavePrompt_();
+    const auto answer = QMessageBox::question(
+        this, windowTitle(), "Save changes?",
+        QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, QMessageBox::Save);
+    if (answer == QMessageBox::Save) return SaveChoice::Save;
+    if (answer == QMessageBox::Discard) return SaveChoice::Discard;
+    return SaveChoice::Cancel;
 }
 
 void TFormMain::MM_View_BackgroundClick() {
@@ -212,7 +170,25 @@ void TFormMain::MM_View_BackgroundClick() {
 }
 
 void TFormMain::MM_Options_OptionsClick() {
-    FormOptions_->exec();
+    const std::u16string game = Opts.SkyhaulPath;
+    RunDialog(*FormOptions_);
+    // A game folder given only now has its graph names read now, not at the next start.
+    if (Opts.SkyhaulPath != game) LoadZoneGraphs();
+}
+
+void TFormMain::LoadZoneGraphs() {
+    const ZoneGraphList graphs = ZoneGraphsLoad(WideToAnsiQX(Opts.SkyhaulPath));
+    // Refilling the list must not pass for an edit of the current zone's graph.
+    const QSignalBlocker quiet(ComboBoxZoneGraph);
+    const QString text = ComboBoxZoneGraph->currentText();
+    ComboBoxZoneGraph->clear();
+    for (const std::u16string& name : graphs.Names)
+        ComboBoxZoneGraph->addItem(QString::fromStdU16String(name));
+    ComboBoxZoneGraph->setEditText(text);
+    if (!graphs.Error.empty()) {
+        // Shown once the window runs, not from inside its construction.
+        QTimer::singleShot(0, this, [this, error = graphs.Error] { ShowMessage(error); });
+    }
 }
 
 void TFormMain::ShowMessage(const std::string& text) {

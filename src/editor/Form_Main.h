@@ -1,13 +1,19 @@
 #pragma once
 // The editor's only document window: the 3D panel, the property pages on the right, the status
-// bar with the frame rate and cursor coordinates, and the main menu.
+// bar with the frame rate and cursor coordinates, and the main menu. Handlers translate Qt events
+// into calls of the editing layer; what needs a person (file dialogs, the unsaved-changes
+// question, modal dialogs, message boxes) goes through hooks that tests replace.
 
 #include <QElapsedTimer>
 #include <QMainWindow>
 #include <QTimer>
+#include <array>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
+#include "editing/DocumentCommands.h"
 #include "editing/FrameLoop.h"
 #include "editing/Settings.h"
 #include "render/Camera.h"
@@ -15,6 +21,10 @@
 #include "world/WorldDoc.h"
 
 class QAction;
+class QCheckBox;
+class QCloseEvent;
+class QComboBox;
+class QDialog;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -25,12 +35,16 @@ namespace gm {
 
 class Device;
 class Panel3DWidget;
+class PanelController;
 class QImageDecoder;
 class Scene;
+class TFormAbout;
 class TFormOptions;
+class TFormSaveEnd;
+class TFormUnitPath;
 class TgmObj3D;
 
-class TFormMain : public QMainWindow, private FrameHost {
+class TFormMain : public QMainWindow, private FrameHost, private CommandHost {
     Q_OBJECT
 
 public:
@@ -45,41 +59,117 @@ public:
     Camera Cam;
     ViewFlags Flags;
     Settings Opts;
+    DocumentState DocState;
 
-    // Controls, named as the rest of the editor refers to them.
+    // --- Menu items ---
+    QAction* Open1 = nullptr;
+    QAction* Save1 = nullptr;
+    QAction* SaveAs1 = nullptr;
+    QAction* MM_File_SaveEnd = nullptr;
+    QAction* MM_File_Clear = nullptr;
+    QAction* Exit1 = nullptr;
+    QAction* MM_Unit_Load = nullptr;
+    QAction* MM_Unit_Path = nullptr;
+    QAction* MM_Unit_BBCalcCurrent = nullptr;
+    QAction* MM_Unit_BBCalcAll = nullptr;
+    QAction* MM_Unit_ReloadCur = nullptr;
+    QAction* MM_Unit_ReloadCurType = nullptr;
+    QAction* MM_Unit_ReloadAll = nullptr;
+    QAction* MM_View_WorldLine = nullptr;
+    QAction* MM_View_Point = nullptr;
+    QAction* MM_View_Zone = nullptr;
+    QAction* MM_View_Background = nullptr;
+    QAction* MM_View_SLDefault = nullptr;
+    QAction* MM_View_SLShow = nullptr;
+    QAction* MM_View_SLHide = nullptr;
+    QAction* MM_Options_Options = nullptr;
+    QAction* About1 = nullptr;
+
+    // --- Window parts and property pages ---
     Panel3DWidget* Panel3D = nullptr;
     QStackedWidget* NotebookAction = nullptr;
     QLabel* LabelFPS = nullptr;
     QLabel* LabelCoord = nullptr;
+    QLabel* LabelStatus = nullptr; // what the last export wrote
+    // "Main"
     QLineEdit* EditMainWorldRadius = nullptr;
     QPushButton* Button1 = nullptr;
-    QAction* MM_View_WorldLine = nullptr;
-    QAction* MM_View_Background = nullptr;
-    QAction* MM_Options_Options = nullptr;
-    QAction* Exit1 = nullptr;
+    // "Unit"
+    QComboBox* ComboBoxUnitType = nullptr;
+    QLineEdit* EditUnitTimeOffset = nullptr;
+    QLineEdit* EditUnitTimeLength = nullptr;
+    QComboBox* ComboBoxUnitKeyGroup = nullptr;
+    // "Zone"
+    QComboBox* ComboBoxZoneType = nullptr;
+    QLineEdit* EditZoneRadius = nullptr;
+    QComboBox* ComboBoxZoneGraph = nullptr;
+    QLineEdit* EditZoneHitpoints = nullptr;
+    QLineEdit* EditZoneMass = nullptr;
+    QLineEdit* EditZoneDamage = nullptr;
+    // CheckBoxZoneI0 .. CheckBoxZoneI7, then CheckBoxZoneI31.
+    std::array<QCheckBox*, 9> CheckBoxZoneItems{};
+    QComboBox* ComboBoxZoneIFreq = nullptr;
+    // "ZoneLink"
+    QComboBox* ComboBoxZoneLinkType = nullptr;
 
     Scene& GetScene() { return *Scene_; }
     FrameLoop& Loop() { return Loop_; }
+    DocumentCommands& Commands() { return Commands_; }
+    TFormOptions& FormOptions() { return *FormOptions_; }
+    TFormUnitPath& FormUnitPath() { return *FormUnitPath_; }
+    TFormAbout& FormAbout() { return *FormAbout_; }
+    TFormSaveEnd& FormSaveEnd() { return *FormSaveEnd_; }
 
-    // "Skyhaul Gridmoor v0.3" and, for a named world, " [" + its base name + "]".
-    void CaptionRefresh();
-    void WorldGridBuild();
-    void WorldGridFree();
+    // Shows the page of the selected object and fills it from the document.
+    void PanelRefresh() override;
+    // "Skyhaul Gridmoor v0.3", the world's name in brackets, and " *" while modified.
+    void CaptionRefresh() override;
     // Opens a world named on the command line; failures are shown like File > Open's.
     void OpenAtStart(const std::u16string& fileName);
 
-    // Messages shown to the user go through here, so tests can collect them instead of boxes.
+    // --- Hooks for what needs a person; tests replace them so nothing modal blocks ---
+    // Messages shown to the user.
     void SetMessageSink(std::function<void(const std::string&)> sink) { Sink_ = std::move(sink); }
+    // The file dialogs: (kind, save) gives the chosen file or nullopt.
+    using FileAsker = std::function<std::optional<std::u16string>(FileKind, bool)>;
+    void SetFileAsker(FileAsker asker) { FileAsker_ = std::move(asker); }
+    void SetSavePrompt(std::function<SaveChoice()> prompt) { SavePrompt_ = std::move(prompt); }
+    // Runs a modal dialog of the window (Options, Unit Path, About, Save End); returns its result.
+    void SetDialogRunner(std::function<int(QDialog&)> runner) { RunDialog_ = std::move(runner); }
+
+    // The sphere point at the centre of the 3D panel, where Unit > Load... places a unit.
+    TSpherePick PanelCentrePick();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void BuildMenus();
+    void BuildFileMenu();
+    void BuildUnitMenu();
+    void BuildViewMenu();
     void BuildPanels();
+    QWidget* BuildMainPage();
+    QWidget* BuildUnitPage();
+    QWidget* BuildZonePage();
+    QWidget* BuildZoneLinkPage();
+    void ConnectPages();
+    void FillUnitPage();
+    void FillZonePage();
+    // Updates the lists and repaints the 3D panel now rather than at the next tick.
+    void RedrawNow();
+    // The graph box's list from the game folder's GMWall.txt; a damaged file is reported.
+    void LoadZoneGraphs();
     void ShowMessage(const std::string& text);
     void ShowTextureFailures();
-    void MM_View_WorldLineClick();
     void MM_View_BackgroundClick();
     void MM_Options_OptionsClick();
+    int RunDialog(QDialog& dialog);
+    // Stores an edit's result: a real change marks the document modified.
+    void Edited(bool changed);
     void PaintPanel(Device& device);
+    // Mouse and keyboard work in the 3D panel (Form_MainPanel.cpp).
+    void ConnectPanel();
 
     // FrameHost
     uint64_t NowMs() override;
@@ -89,17 +179,32 @@ private:
     void ReportFrameError(const std::string& message) override;
     void ShowFps(int frames) override;
 
+    // CommandHost
+    std::optional<std::u16string> AskOpenFile(FileKind kind) override;
+    std::optional<std::u16string> AskSaveFile(FileKind kind) override;
+    SaveChoice AskSaveChanges() override;
+    void ShowError(const std::string& text) override { ShowMessage(text); }
+    std::optional<std::u16string> AskFile(FileKind kind, bool save);
+
     ISettingsStore& Store_;
     std::u16string StartDir_;
     std::unique_ptr<QImageDecoder> Decoder_;
     std::unique_ptr<Scene> Scene_;
+    DocumentCommands Commands_;
     TFormOptions* FormOptions_ = nullptr;
+    TFormUnitPath* FormUnitPath_ = nullptr;
+    TFormAbout* FormAbout_ = nullptr;
+    TFormSaveEnd* FormSaveEnd_ = nullptr;
     TgmObj3D* BackgroundObj_ = nullptr;
+    std::unique_ptr<PanelController> Panel_; // before the scene frees its objects
     FrameLoop Loop_{*this};
     QElapsedTimer Clock_;
     QTimer Timer_;
     std::string PaintError_;
     std::function<void(const std::string&)> Sink_;
+    FileAsker FileAsker_;
+    std::function<SaveChoice()> SavePrompt_;
+    std::function<int(QDialog&)> RunDialog_;
 };
 
 } // namespace gm

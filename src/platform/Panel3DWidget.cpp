@@ -4,6 +4,7 @@
 #include <exception>
 #include <utility>
 
+#include <QMouseEvent>
 #include <QOpenGLContext>
 #include <QOpenGLFunctions>
 #include <QString>
@@ -28,6 +29,8 @@ Panel3DWidget::Panel3DWidget(QWidget* parent, GlDevice::ShaderPath path)
     QSurfaceFormat format = QSurfaceFormat::defaultFormat();
     format.setDepthBufferSize(24);
     setFormat(format);
+    // The "Coord:" label follows the cursor even when no button is held.
+    setMouseTracking(true);
 }
 
 Panel3DWidget::~Panel3DWidget() {
@@ -38,6 +41,63 @@ Panel3DWidget::~Panel3DWidget() {
 
 void Panel3DWidget::SetPaintCallback(PaintCallback callback) {
     Paint_ = std::move(callback);
+}
+
+void Panel3DWidget::SetMouseCallback(MouseCallback callback) {
+    Mouse_ = std::move(callback);
+}
+
+void Panel3DWidget::SetDragging(bool dragging) {
+    if (dragging == Dragging_) return;
+    Dragging_ = dragging;
+    if (dragging) {
+        setCursor(Qt::SizeAllCursor);
+        grabMouse();
+    } else {
+        unsetCursor();
+        releaseMouse();
+    }
+}
+
+void Panel3DWidget::SendMouse(MouseAction action, QMouseEvent* event) {
+    event->accept();
+    if (!Mouse_) return;
+    PanelMouse m;
+    switch (event->button()) {
+    case Qt::LeftButton:
+        m.Button = PanelButton::Left;
+        break;
+    case Qt::RightButton:
+        m.Button = PanelButton::Right;
+        break;
+    case Qt::MiddleButton:
+        m.Button = PanelButton::Middle;
+        break;
+    default:
+        break;
+    }
+    const QPointF pos = event->position();
+    m.X = static_cast<int>(std::floor(pos.x()));
+    m.Y = static_cast<int>(std::floor(pos.y()));
+    m.LeftHeld = event->buttons().testFlag(Qt::LeftButton);
+    m.RightHeld = event->buttons().testFlag(Qt::RightButton);
+    m.Shift = event->modifiers().testFlag(Qt::ShiftModifier);
+    m.Ctrl = event->modifiers().testFlag(Qt::ControlModifier);
+    Mouse_(action, m);
+}
+
+void Panel3DWidget::mousePressEvent(QMouseEvent* event) {
+    // Keys go to the panel again once the designer clicks into it.
+    if (QWidget* focus = window()->focusWidget()) focus->clearFocus();
+    SendMouse(MouseAction::Down, event);
+}
+
+void Panel3DWidget::mouseMoveEvent(QMouseEvent* event) {
+    SendMouse(MouseAction::Move, event);
+}
+
+void Panel3DWidget::mouseReleaseEvent(QMouseEvent* event) {
+    SendMouse(MouseAction::Up, event);
 }
 
 std::string Panel3DWidget::TakeFrameError() {

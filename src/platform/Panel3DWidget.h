@@ -2,13 +2,15 @@
 // The 3D panel: an OpenGL widget of fixed logical size that owns the graphics device and runs the
 // frame's drawing steps inside paintGL. Failures never leave Qt's event handlers: a device that
 // cannot be created is reported through deviceFailed (the panel then draws nothing), and an error
-// raised by the paint callback through frameFailed and TakeFrameError.
+// raised by the paint callback through frameFailed and TakeFrameError. Mouse events go out as
+// plain data to the mouse callback; the owner says when a drag runs (cursor and mouse grab).
 
 #include <functional>
 #include <string>
 
 #include <QOpenGLWidget>
 
+#include "editing/PanelInput.h"
 #include "platform/GlDevice.h"
 
 namespace gm {
@@ -29,6 +31,14 @@ public:
 
     void SetPaintCallback(PaintCallback callback);
 
+    enum class MouseAction { Down, Move, Up };
+    // Runs for every press, move (with or without buttons) and release over the panel.
+    using MouseCallback = std::function<void(MouseAction, const PanelMouse&)>;
+    void SetMouseCallback(MouseCallback callback);
+    // While a drag runs the panel shows the four-way cursor and keeps the mouse to itself.
+    void SetDragging(bool dragging);
+    bool Dragging() const noexcept { return Dragging_; }
+
     // The device, for textures and for the scene; it draws only while DeviceReady().
     GlDevice& GetDevice() noexcept { return Device_; }
     bool DeviceReady() const noexcept { return Device_.Created(); }
@@ -46,12 +56,18 @@ signals:
 protected:
     void initializeGL() override;
     void paintGL() override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
     void ReleaseDevice();
+    void SendMouse(MouseAction action, QMouseEvent* event);
 
     GlDevice Device_;
     PaintCallback Paint_;
+    MouseCallback Mouse_;
+    bool Dragging_ = false;
     std::string DeviceError_;
     std::string FrameError_;
 };

@@ -112,8 +112,8 @@ public:
 
     // Replaces the unit by a fresh load of its description in the same place, keeping its
     // points' places and links, type, time offset, time length and key group. False (the old
-    // unit untouched) when the description cannot be loaded.
-    bool UnitReload(TgmWorldUnit* old);
+    // unit untouched, the load error in *reason) when the description cannot be loaded.
+    bool UnitReload(TgmWorldUnit* old, std::string* reason = nullptr);
     void UnitReloadCurrent();
     void UnitReloadCurrentType(); // every unit with the current unit's DescPath, once each
     void UnitReloadAll();

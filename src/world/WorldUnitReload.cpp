@@ -26,10 +26,10 @@ float Bearing360(float lon1, float polar1, float lon2, float polar2, float r, fl
 
 } // namespace
 
-bool UnitStore::UnitReload(TgmWorldUnit* old) {
+bool UnitStore::UnitReload(TgmWorldUnit* old, std::string* reason) {
     float lon = 0, polar = 0;
     VecToSphere(CalcCentre(old), lon, polar);
-    TgmWorldUnit* nw = UnitCreateAt(old->DescPath, lon, polar);
+    TgmWorldUnit* nw = UnitCreateAt(old->DescPath, lon, polar, reason);
     if (!nw) return false;
     const std::vector<TPointGM*> olds = Points_.PointsOfUnit(old);
     const std::vector<TPointGM*> news = Points_.PointsOfUnit(nw);

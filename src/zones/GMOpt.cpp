@@ -86,7 +86,7 @@ void OptClear(OptState& opt) {
     opt.Built = false;
 }
 
-int64_t OptBuild(WorldDoc& doc, Camera& camera, OptState& opt) {
+int64_t OptBuild(WorldDoc& doc, Camera& camera, OptState& opt, const OptProgress& progress) {
     const float radius = doc.WorldRadius;
     for (TgmWorldUnit* u : doc.Units.List())
         doc.Units.CalcBB(u);
@@ -114,8 +114,13 @@ int64_t OptBuild(WorldDoc& doc, Camera& camera, OptState& opt) {
         if (z->ZoneType == ZoneTypeExclude) excluded.push_back(z);
 
     std::unordered_set<const TPointGM*> seen;
+    constexpr int total = OptLonCount * OptPolarCount;
     for (int i = 0; i < OptLonCount; ++i) {
         for (int j = 0; j < OptPolarCount; ++j) {
+            if (progress && !progress(i * OptPolarCount + j, total)) {
+                OptClear(opt);
+                return OptCancelled;
+            }
             const float lon = static_cast<float>(i * OptStep);
             const float polar = static_cast<float>(j * OptStep);
             bool inside = false;
@@ -183,7 +188,7 @@ void OptWrite(const OptState& opt, TBufQX& buf) {
 }
 
 int64_t EndExport(WorldDoc& doc, Camera& camera, OptState& opt, const std::string& mapFile,
-                  const std::string& optFile) {
+                  const std::string& optFile, const OptProgress& progress) {
     const EndNumbersGuard numbers(doc);
     // A folder in a file's place fails only when it is to be replaced: for the visibility file
     // that would be after the end file was replaced already.
@@ -193,7 +198,7 @@ int64_t EndExport(WorldDoc& doc, Camera& camera, OptState& opt, const std::strin
             RaiseQX("TFileQX.CreateNew. FileName=" + *file);
     }
     CheckWorld(doc);
-    if (!opt.Built) OptBuild(doc, camera, opt);
+    if (!opt.Built && OptBuild(doc, camera, opt, progress) == OptCancelled) return OptCancelled;
     CheckCount(doc.Triangles.TriangleCount(), "triangles");
     CheckCount(doc.Points.PointMasterCount(), "points");
     CheckCount(static_cast<int64_t>(opt.OptGroups.size()), "units with a bounding box");

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -57,10 +58,15 @@ struct OptState {
 
 void OptClear(OptState& opt);
 
+// Told before each view direction how many of total are done; answering false stops the build.
+using OptProgress = std::function<bool(int done, int total)>;
+inline constexpr int64_t OptCancelled = -1;
+
 // "BB calc" of every unit, then the visibility of every unit with a box from every direction,
 // skipping directions inside "Exclude" zones. Leaves the camera at the last direction, at the
-// distance of the Home key. Returns the size figure (21312 for an empty world).
-int64_t OptBuild(WorldDoc& doc, Camera& camera, OptState& opt);
+// distance of the Home key. Returns the size figure (21312 for an empty world), or OptCancelled
+// (opt left cleared) when progress stopped it.
+int64_t OptBuild(WorldDoc& doc, Camera& camera, OptState& opt, const OptProgress& progress = {});
 
 // The raw visibility data; point and triangle numbers are those of the export running.
 void OptWrite(const OptState& opt, TBufQX& buf);
@@ -70,9 +76,10 @@ void OptWrite(const OptState& opt, TBufQX& buf);
 // assembled in memory first, and each file is replaced atomically: a failure (raised as ErrorQX)
 // leaves both files as they were (a folder in the place of either file is refused first), except
 // that a failure to write optFile comes after mapFile was replaced. Point numbers are reset
-// whichever way the export ends.
+// whichever way the export ends. A build stopped by progress writes nothing and returns
+// OptCancelled.
 int64_t EndExport(WorldDoc& doc, Camera& camera, OptState& opt, const std::string& mapFile,
-                  const std::string& optFile);
+                  const std::string& optFile, const OptProgress& progress = {});
 
 // A file of the game's data folder: gameFolder + "\DATA\" + name, through the path resolver.
 std::string EndDataFile(std::string_view gameFolder, std::string_view name);

@@ -10,8 +10,12 @@
 #include <gtest/gtest.h>
 
 #include "foundation/Codec.h"
+#include "editor/Form_About.h"
+#include "editor/Form_SaveEnd.h"
+#include "editor/Form_UnitPath.h"
 #include "platform/Panel3DWidget.h"
 #include "support/TempDir.h"
+#include "zones/ZoneEdit.h"
 
 namespace gm {
 namespace {
@@ -54,6 +58,9 @@ TEST_F(FormMainTest, CaptionFollowsTheWorldFileName) {
     Form.OpenAtStart(AnsiToWideQX(path));
     EXPECT_TRUE(Messages.empty());
     EXPECT_EQ(Form.windowTitle(), "Skyhaul Gridmoor v0.3 [desert]");
+    Form.DocState.MarkModified();
+    EXPECT_EQ(Form.windowTitle(), "Skyhaul Gridmoor v0.3 [desert] *");
+    Form.DocState.MarkClean();
     Form.OpenAtStart(AnsiToWideQX(Dir.File("missing.raw")));
     ASSERT_EQ(Messages.size(), 1u);
     EXPECT_EQ(Messages[0], "Error : TFileQX.Open. FileName=" + Dir.File("missing.raw"));
@@ -92,8 +99,24 @@ TEST_F(FormMainTest, ShownWindowDrawsTheGrid) {
     EXPECT_EQ(qGray(frame.pixel(2, 2)), 0);
     for (const std::string& m : Messages)
         ADD_FAILURE() << m;
-    if (const char* dir = std::getenv("GM_SCREENSHOT_DIR"))
+    if (const char* dir = std::getenv("GM_SCREENSHOT_DIR")) {
         Form.grab().save(QString(dir) + "/gridmoor-main.png");
+        // The zone page and the dialogs, for a look at their layout.
+        ZoneCreateAt(Form.Doc, Form.Flags, 45, 45);
+        Form.PanelRefresh();
+        Form.NotebookAction->grab().save(QString(dir) + "/gridmoor-zone-page.png");
+        Form.FormAbout().show();
+        Form.FormAbout().grab().save(QString(dir) + "/gridmoor-about.png");
+        Form.FormAbout().hide();
+        Form.FormSaveEnd().show();
+        Form.FormSaveEnd().grab().save(QString(dir) + "/gridmoor-save-end.png");
+        Form.FormSaveEnd().hide();
+        Form.Doc.Units.UnitAdd()->DescPath = u"ships\\a.txt";
+        Form.Doc.Units.UnitAdd()->DescPath = u"towers\\b.txt";
+        Form.FormUnitPath().show();
+        Form.FormUnitPath().grab().save(QString(dir) + "/gridmoor-unit-path.png");
+        Form.FormUnitPath().hide();
+    }
 }
 
 } // namespace

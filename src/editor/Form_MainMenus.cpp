@@ -1,0 +1,137 @@
+// The main menu of TFormMain: File, Unit, View, Options and Help.
+
+#include "editor/Form_Main.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QMenu>
+#include <QMenuBar>
+
+#include "editor/Form_About.h"
+#include "editor/Form_SaveEnd.h"
+#include "editor/Form_UnitPath.h"
+#include "editor/PanelController.h"
+
+namespace gm {
+
+namespace {
+
+QAction* AddItem(QMenu* menu, const char* caption, const char* name) {
+    QAction* action = menu->addAction(QString::fromLatin1(caption));
+    action->setObjectName(QString::fromLatin1(name));
+    return action;
+}
+
+QAction* AddCheckItem(QMenu* menu, const char* caption, const char* name, bool checked) {
+    QAction* action = AddItem(menu, caption, name);
+    action->setCheckable(true);
+    action->setChecked(checked);
+    return action;
+}
+
+} // namespace
+
+void TFormMain::BuildMenus() {
+    BuildFileMenu();
+    BuildUnitMenu();
+    BuildViewMenu();
+
+    QMenu* options = menuBar()->addMenu("Options");
+    MM_Options_Options = AddItem(options, "Options...", "MM_Options_Options");
+    connect(MM_Options_Options, &QAction::triggered, this, [this] { MM_Options_OptionsClick(); });
+
+    QMenu* help = menuBar()->addMenu("Help");
+    About1 = AddItem(help, "About", "About1");
+    connect(About1, &QAction::triggered, this, [this] { RunDialog(*FormAbout_); });
+}
+
+void TFormMain::BuildFileMenu() {
+    QMenu* file = menuBar()->addMenu("File");
+    Open1 = AddItem(file, "Open...", "Open1");
+    Save1 = AddItem(file, "Save", "Save1");
+    SaveAs1 = AddItem(file, "Save As...", "SaveAs1");
+    file->addSeparator();
+    MM_File_SaveEnd = AddItem(file, "Save end...", "MM_File_SaveEnd");
+    file->addSeparator();
+    MM_File_Clear = AddItem(file, "Clear", "MM_File_Clear");
+    file->addSeparator();
+    Exit1 = AddItem(file, "Exit", "Exit1");
+
+    // A drag or selection rectangle in the panel ends before the world is replaced.
+    connect(Open1, &QAction::triggered, this, [this] {
+        Panel_->CancelAll();
+        Commands_.FileOpen();
+    });
+    connect(Save1, &QAction::triggered, this, [this] { Commands_.FileSave(); });
+    connect(SaveAs1, &QAction::triggered, this, [this] { Commands_.FileSaveAs(); });
+    connect(MM_File_SaveEnd, &QAction::triggered, this, [this] { RunDialog(*FormSaveEnd_); });
+    connect(MM_File_Clear, &QAction::triggered, this, [this] {
+        Panel_->CancelAll();
+        Commands_.FileClear();
+    });
+    connect(Exit1, &QAction::triggered, this, &QWidget::close);
+}
+
+void TFormMain::BuildUnitMenu() {
+    QMenu* unit = menuBar()->addMenu("Unit");
+    MM_Unit_Load = AddItem(unit, "Load...", "MM_Unit_Load");
+    unit->addSeparator();
+    MM_Unit_Path = AddItem(unit, "Path...", "MM_Unit_Path");
+    unit->addSeparator();
+    MM_Unit_BBCalcCurrent = AddItem(unit, "BB calc current", "MM_Unit_BBCalcCurrent");
+    MM_Unit_BBCalcAll = AddItem(unit, "BB calc all", "MM_Unit_BBCalcAll");
+    unit->addSeparator();
+    MM_Unit_ReloadCur = AddItem(unit, "Reload current", "MM_Unit_ReloadCur");
+    MM_Unit_ReloadCurType = AddItem(unit, "Reload current type", "MM_Unit_ReloadCurType");
+    MM_Unit_ReloadAll = AddItem(unit, "Reload all", "MM_Unit_ReloadAll");
+
+    connect(MM_Unit_Load, &QAction::triggered, this,
+            [this] { Commands_.UnitLoad([this] { return PanelCentrePick(); }); });
+    connect(MM_Unit_Path, &QAction::triggered, this, [this] { RunDialog(*FormUnitPath_); });
+    connect(MM_Unit_BBCalcCurrent, &QAction::triggered, this,
+            [this] { Commands_.UnitBBCalcCurrent(); });
+    connect(MM_Unit_BBCalcAll, &QAction::triggered, this, [this] { Commands_.UnitBBCalcAll(); });
+    connect(MM_Unit_ReloadCur, &QAction::triggered, this,
+            [this] { Commands_.UnitReloadCurrent(); });
+    connect(MM_Unit_ReloadCurType, &QAction::triggered, this,
+            [this] { Commands_.UnitReloadCurrentType(); });
+    connect(MM_Unit_ReloadAll, &QAction::triggered, this, [this] { Commands_.UnitReloadAll(); });
+}
+
+void TFormMain::BuildViewMenu() {
+    QMenu* view = menuBar()->addMenu("View");
+    // The spaces line up the key hints; the keys themselves belong to the 3D panel.
+    MM_View_WorldLine =
+        AddCheckItem(view, "WorldLine         (Ctrl-W)", "MM_View_WorldLine", Flags.WorldLine);
+    MM_View_Point =
+        AddCheckItem(view, "Point                 (Ctrl-P)", "MM_View_Point", Flags.Point);
+    MM_View_Zone = AddCheckItem(view, "Zone                 (Ctrl-Z)", "MM_View_Zone", Flags.Zone);
+    MM_View_Background =
+        AddCheckItem(view, "Background      (Ctrl-B)", "MM_View_Background", Flags.Background);
+    view->addSeparator();
+    MM_View_SLDefault = AddCheckItem(view, "Default StopLine", "MM_View_SLDefault",
+                                     Flags.StopLine == StopLineMode::Default);
+    MM_View_SLShow =
+        AddCheckItem(view, "Show StopLine", "MM_View_SLShow", Flags.StopLine == StopLineMode::Show);
+    MM_View_SLHide =
+        AddCheckItem(view, "Hide StopLine", "MM_View_SLHide", Flags.StopLine == StopLineMode::Hide);
+    // Exclusive: a click on the checked item keeps it checked.
+    auto* stopLine = new QActionGroup(this);
+    stopLine->setExclusive(true);
+    for (QAction* item : {MM_View_SLDefault, MM_View_SLShow, MM_View_SLHide})
+        stopLine->addAction(item);
+
+    connect(MM_View_WorldLine, &QAction::triggered, this,
+            [this](bool on) { Commands_.ViewWorldLine(on); });
+    connect(MM_View_Point, &QAction::triggered, this, [this](bool on) { Commands_.ViewPoint(on); });
+    connect(MM_View_Zone, &QAction::triggered, this, [this](bool on) { Commands_.ViewZone(on); });
+    connect(MM_View_Background, &QAction::triggered, this, [this] { MM_View_BackgroundClick(); });
+    connect(MM_View_SLDefault, &QAction::triggered, this,
+            [this] { Commands_.ViewStopLine(StopLineMode::Default); });
+    connect(MM_View_SLShow, &QAction::triggered, this,
+            [this] { Commands_.ViewStopLine(StopLineMode::Show); });
+    connect(MM_View_SLHide, &QAction::triggered, this,
+            [this] { Commands_.ViewStopLine(StopLineMode::Hide); });
+}
+
+} // namespace gm

@@ -1,0 +1,47 @@
+// The main window's side of the 3D panel's mouse and keyboard work.
+
+#include "editor/Form_Main.h"
+
+#include <QAction>
+#include <QLabel>
+
+#include "editor/PanelController.h"
+#include "platform/Panel3DWidget.h"
+
+namespace gm {
+
+void TFormMain::ConnectPanel() {
+    PanelHooks hooks;
+    hooks.PanelRefresh = [this] { PanelRefresh(); };
+    hooks.MarkModified = [this] { DocState.MarkModified(); };
+    // The keys work the View menu's items exactly as clicks on them do.
+    hooks.Toggle = [this](ViewItem item) {
+        switch (item) {
+        case ViewItem::Point:
+            MM_View_Point->trigger();
+            break;
+        case ViewItem::WorldLine:
+            MM_View_WorldLine->trigger();
+            break;
+        case ViewItem::Background:
+            MM_View_Background->trigger();
+            break;
+        case ViewItem::Zone:
+            MM_View_Zone->trigger();
+            break;
+        case ViewItem::None:
+            break;
+        }
+    };
+    hooks.ViewChecks = [this] {
+        MM_View_WorldLine->setChecked(Flags.WorldLine);
+        MM_View_Point->setChecked(Flags.Point);
+        MM_View_Zone->setChecked(Flags.Zone);
+        MM_View_Background->setChecked(Flags.Background);
+    };
+    hooks.Coord = [this](const QString& text) { LabelCoord->setText(text); };
+    hooks.Message = [this](const std::string& text) { ShowMessage(text); };
+    Panel_ = std::make_unique<PanelController>(this, Panel3D, Doc, Cam, Flags, std::move(hooks));
+}
+
+} // namespace gm

@@ -1,0 +1,146 @@
+#include "editor/Form_SaveEnd.h"
+
+#include <QApplication>
+#include <QHeaderView>
+#include <QHideEvent>
+#include <QLabel>
+#include <QMessageBox>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QScreen>
+#include <QShowEvent>
+#include <QTableWidget>
+#include <memory>
+
+#include "editing/Settings.h"
+#include "foundation/Codec.h"
+#include "foundation/QX_Error.h"
+#include "render/Camera.h"
+#include "world/WorldDoc.h"
+
+namespace gm {
+
+namespace {
+
+// Restores the cursor on every way out of the export.
+class WaitCursor {
+public:
+    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+};
+
+} // namespace
+
+TFormSaveEnd::TFormSaveEnd(WorldDoc& doc, Camera& camera, const Settings& settings, QWidget* parent)
+    : QDialog(parent), Doc_(doc), Camera_(camera), Settings_(settings) {
+    setObjectName("FormSaveEnd");
+    setWindowTitle("Save End");
+    setFixedSize(381, 305);
+
+    // A list of maps this editor does not offer: only its header row is shown.
+    DGL = new QTableWidget(0, 3, this);
+    DGL->setObjectName("DGL");
+    DGL->setGeometry(8, 8, 289, 289);
+    DGL->setHorizontalHeaderLabels({"Name", "Portal", "Priority"});
+    QFont bold = DGL->horizontalHeader()->font();
+    bold.setBold(true);
+    DGL->horizontalHeader()->setFont(bold);
+    DGL->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    const int widths[] = {156, 48, 56};
+    for (int c = 0; c < 3; ++c)
+        DGL->setColumnWidth(c, widths[c]);
+    DGL->verticalHeader()->hide();
+    DGL->verticalHeader()->setDefaultSectionSize(18);
+    DGL->setSelectionMode(QAbstractItemView::NoSelection);
+    DGL->setEditTriggers(QAbstractItemView::NoEditTriggers);
+
+    BitBtnSaveTest = new QPushButton("Save test", this);
+    BitBtnSaveTest->setObjectName("BitBtnSaveTest");
+    BitBtnSaveTest->setGeometry(304, 80, 73, 25);
+    Label2 = new QLabel("Opt size:", this);
+    Label2->setObjectName("Label2");
+    Label2->move(304, 200);
+    Label1 = new QLabel("0", this);
+    Label1->setObjectName("Label1");
+    Label1->setGeometry(304, 216, 73, 16);
+    BitBtn1 = new QPushButton("OK", this);
+    BitBtn1->setObjectName("BitBtn1");
+    BitBtn1->setGeometry(304, 272, 73, 25);
+
+    connect(BitBtnSaveTest, &QPushButton::clicked, this, &TFormSaveEnd::BitBtnSaveTestClick);
+    connect(BitBtn1, &QPushButton::clicked, this, &QDialog::accept);
+}
+
+void TFormSaveEnd::FormShow() {
+    Label1->setText("0");
+}
+
+void TFormSaveEnd::FormHide() {
+    OptClear(Opt_);
+}
+
+void TFormSaveEnd::BitBtnSaveTestClick() {
+    const std::string game = WideToAnsiQX(Settings_.SkyhaulPath);
+    const std::string mapFile = EndDataFile(game, "edit.map");
+    const std::string optFile = EndDataFile(game, "edit.opt");
+
+    // 2,664 camera directions take a while on a big world: show how far, and let it be stopped.
+    std::unique_ptr<QProgressDialog> progress;
+    OptProgress report = ProgressHook_;
+    if (!report && !Opt_.Built) {
+        progress =
+            std::make_unique<QProgressDialog>("Computing the visibility of every view "
+                                              "direction...",
+                                              "Cancel", 0, OptLonCount * OptPolarCount, this);
+        progress->setWindowTitle(windowTitle());
+        progress->setWindowModality(Qt::WindowModal);
+        progress->setMinimumDuration(500);
+        report = [&progress](int done, int) {
+            progress->setValue(done);
+            return !progress->wasCanceled();
+        };
+    }
+
+    int64_t size = OptCancelled;
+    std::string error;
+    {
+        const WaitCursor wait;
+        try {
+            size = EndExport(Doc_, Camera_, Opt_, mapFile, optFile, report);
+        } catch (const ErrorQX& e) {
+            error = e.Message();
+        }
+    }
+    progress.reset();
+    if (!error.empty()) {
+        if (Sink_)
+            Sink_(error);
+        else
+            QMessageBox::critical(this, windowTitle(), QString::fromStdString(error));
+        return;
+    }
+    if (size == OptCancelled) return;
+    Label1->setText(QString::number(size));
+    emit Exported(QString::fromStdString("Saved " + mapFile + " and " + optFile));
+}
+
+void TFormSaveEnd::showEvent(QShowEvent* event) {
+    if (!event->spontaneous()) {
+        FormShow();
+        if (const QScreen* s = screen()) {
+            QRect frame = frameGeometry();
+            frame.moveCenter(s->availableGeometry().center());
+            move(frame.topLeft());
+        }
+    }
+    QDialog::showEvent(event);
+}
+
+void TFormSaveEnd::hideEvent(QHideEvent* event) {
+    if (!event->spontaneous()) FormHide();
+    QDialog::hideEvent(event);
+}
+
+} // namespace gm

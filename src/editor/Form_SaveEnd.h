@@ -1,0 +1,66 @@
+#pragma once
+// The Save End dialog: "Save test" exports the world into the game's data folder (edit.map and
+// edit.opt) with a progress dialog over the view directions, and shows the visibility figure.
+// The figure's computation is kept for the dialog's showing and discarded when it is hidden.
+
+#include <QDialog>
+#include <functional>
+#include <string>
+
+#include "zones/GMOpt.h"
+
+class QHideEvent;
+class QLabel;
+class QPushButton;
+class QShowEvent;
+class QTableWidget;
+
+namespace gm {
+
+class Camera;
+class Settings;
+class WorldDoc;
+
+class TFormSaveEnd : public QDialog {
+    Q_OBJECT
+
+public:
+    // The dialog exports doc from camera into the game folder of settings; all outlive it.
+    TFormSaveEnd(WorldDoc& doc, Camera& camera, const Settings& settings,
+                 QWidget* parent = nullptr);
+
+    QTableWidget* DGL = nullptr;
+    QPushButton* BitBtnSaveTest = nullptr;
+    QLabel* Label2 = nullptr;       // "Opt size:"
+    QLabel* Label1 = nullptr;       // the figure
+    QPushButton* BitBtn1 = nullptr; // OK
+
+    // Errors are shown through here (a message box unless replaced).
+    void SetMessageSink(std::function<void(const std::string&)> sink) { Sink_ = std::move(sink); }
+    // Replaces the progress dialog (tests): told before each view direction, false cancels.
+    void SetProgressHook(OptProgress hook) { ProgressHook_ = std::move(hook); }
+
+    const OptState& Opt() const noexcept { return Opt_; }
+
+    void FormShow();
+    void FormHide();
+    void BitBtnSaveTestClick();
+
+signals:
+    // Both files were written: where they went, for the status bar.
+    void Exported(const QString& where);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
+private:
+    WorldDoc& Doc_;
+    Camera& Camera_;
+    const Settings& Settings_;
+    OptState Opt_;
+    std::function<void(const std::string&)> Sink_;
+    OptProgress ProgressHook_;
+};
+
+} // namespace gm

@@ -1,0 +1,60 @@
+#pragma once
+// Joins the 3D panel widget, the application's keys and its activation to the panel interaction,
+// and carries the interaction's answers to the window through a few hooks. Hooks left empty do
+// nothing.
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
+#include "editing/PanelInteraction.h"
+
+class QWidget;
+
+namespace gm {
+
+class Panel3DWidget;
+class PanelKeyFilter;
+
+struct PanelHooks {
+    std::function<void()> PanelRefresh;        // show the page of the selected object
+    std::function<void()> MarkModified;        // the document changed
+    std::function<void(ViewItem)> Toggle;      // toggle a View item as its menu item would
+    std::function<void()> ViewChecks;          // set the View menu's check marks from the flags
+    std::function<void(const QString&)> Coord; // the "Coord:" label's text
+    std::function<void(const std::string&)> Message; // a failure to show
+};
+
+// The window owns it and must destroy it (or call CancelAll) before its scene frees its objects.
+class PanelController : public QObject {
+    Q_OBJECT
+
+public:
+    PanelController(QWidget* window, Panel3DWidget* panel, WorldDoc& doc, Camera& camera,
+                    ViewFlags& flags, PanelHooks hooks);
+    ~PanelController() override;
+
+    PanelInteraction& Interaction() noexcept { return Interaction_; }
+    // Ends every drag and the selection rectangle: before the document is replaced or cleared
+    // and before the scene frees its objects.
+    void CancelAll();
+
+protected:
+    // The window losing activation (to another program or to a dialog) ends right-button drags.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void Apply(const PanelResult& r);
+
+    QPointer<QWidget> Window_;
+    QPointer<Panel3DWidget> Panel_;
+    PanelHooks Hooks_;
+    PanelInteraction Interaction_;
+    PanelKeyFilter* Keys_ = nullptr; // a child of this object
+};
+
+} // namespace gm
