@@ -11,7 +11,7 @@ namespace gm::fuzz {
 
 namespace fs = std::filesystem;
 
-FuzzScratch::FuzzScratch() {
+FuzzContext::FuzzContext() {
     std::random_device rd;
     const fs::path base = fs::temp_directory_path();
     for (int attempt = 0;; ++attempt) {
@@ -25,16 +25,16 @@ FuzzScratch::FuzzScratch() {
     }
 }
 
-FuzzScratch::~FuzzScratch() {
+FuzzContext::~FuzzContext() {
     std::error_code ec;
     fs::remove_all(Path_, ec);
 }
 
-std::string FuzzScratch::File(std::string_view name) const {
+std::string FuzzContext::File(std::string_view name) const {
     return (Path_ / fs::path(name)).string();
 }
 
-std::string FuzzScratch::Write(std::string_view name, std::string_view bytes) const {
+std::string FuzzContext::Write(std::string_view name, std::string_view bytes) const {
     const fs::path p = Path_ / fs::path(name);
     fs::create_directories(p.parent_path());
     std::ofstream out(p, std::ios::binary | std::ios::trunc);
@@ -44,7 +44,7 @@ std::string FuzzScratch::Write(std::string_view name, std::string_view bytes) co
     return p.string();
 }
 
-void FuzzScratch::Clean() const {
+void FuzzContext::Clean() const {
     for (const fs::directory_entry& e : fs::directory_iterator(Path_))
         fs::remove_all(e.path());
 }
@@ -64,12 +64,13 @@ std::vector<std::string_view> SplitFiles(std::string_view input) {
 }
 
 int RunFuzzInput(FuzzBody body, const uint8_t* data, std::size_t size) {
-    // libFuzzer calls its entry point without a context, so the scratch folder of the process
-    // lives here, made on the first input and removed at exit.
-    static FuzzScratch scratch;
+    // libFuzzer calls its entry point without a context, so the context of the process lives
+    // here, made on the first input and removed at exit.
+    static FuzzContext ctx;
+    ctx.SampleBudget = 2 << 20; // half a million samples
     try {
-        scratch.Clean();
-        body(scratch, std::string_view(reinterpret_cast<const char*>(data), size));
+        ctx.Clean();
+        body(ctx, std::string_view(reinterpret_cast<const char*>(data), size));
         return 0;
     } catch (const HarnessFailure& e) {
         std::fprintf(stderr, "\n*** broken promise: %s\n", e.what());

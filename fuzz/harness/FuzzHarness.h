@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <limits>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -22,14 +23,21 @@ public:
     using std::logic_error::logic_error;
 };
 
-// A private folder for the files an input becomes, removed with everything in it at the end.
-// Under the temporary folder of the system (TMPDIR).
-class FuzzScratch {
+// What the bodies share across inputs: a private folder for the files an input becomes (under
+// the system's temporary folder, TMPDIR; removed with everything in it at the end), and the
+// fuzzer's budget.
+class FuzzContext {
 public:
-    FuzzScratch();
-    ~FuzzScratch();
-    FuzzScratch(const FuzzScratch&) = delete;
-    FuzzScratch& operator=(const FuzzScratch&) = delete;
+    // Bytes of key samples an export may make. Under the fuzzer's instrumentation a sample costs
+    // about a microsecond, so RunFuzzInput sets a budget that keeps the time-out meaning a hang;
+    // exports beyond it are skipped there (sampling works alike for a few samples and for
+    // millions). Replays have none.
+    int64_t SampleBudget = std::numeric_limits<int64_t>::max();
+
+    FuzzContext();
+    ~FuzzContext();
+    FuzzContext(const FuzzContext&) = delete;
+    FuzzContext& operator=(const FuzzContext&) = delete;
 
     const std::filesystem::path& Path() const noexcept { return Path_; }
     // Full path of name inside the folder, in the system code page.
@@ -51,21 +59,21 @@ inline constexpr const char* IncludeNames[] = {"a.txt", "b.txt", "sub/c.txt", "s
 std::vector<std::string_view> SplitFiles(std::string_view input);
 
 // A world file, opened as File > Open does; then drawn, saved and read back.
-void WorldOpenOne(FuzzScratch& scratch, std::string_view input);
+void WorldOpenOne(FuzzContext& ctx, std::string_view input);
 // Parameter-block text files (see SplitFiles), loaded as 8-bit text and again widened to UTF-16;
 // then written and read back.
-void BlockParOne(FuzzScratch& scratch, std::string_view input);
+void BlockParOne(FuzzContext& ctx, std::string_view input);
 // A key text (8-bit), loaded into keys of lists with no, one and three key groups, then saved,
 // reloaded, evaluated and sampled for the end file.
-void KeyLoadOne(FuzzScratch& scratch, std::string_view input);
+void KeyLoadOne(FuzzContext& ctx, std::string_view input);
 // A unit description (see SplitFiles) placed with Unit > Load; then drawn, reloaded, saved and
 // read back, and deleted.
-void UnitDescOne(FuzzScratch& scratch, std::string_view input);
+void UnitDescOne(FuzzContext& ctx, std::string_view input);
 // A world file that opens, exported to the end file and the visibility file; both are then
 // checked against the world.
-void ExportOne(FuzzScratch& scratch, std::string_view input);
+void ExportOne(FuzzContext& ctx, std::string_view input);
 
-using FuzzBody = void (*)(FuzzScratch&, std::string_view);
+using FuzzBody = void (*)(FuzzContext&, std::string_view);
 
 struct FuzzTarget {
     const char* Name; // also the folder of its inputs under tests/data/malformed/

@@ -150,16 +150,16 @@ void KeyCaseOne(const KeyCase& c, const std::u16string& text) {
 
 } // namespace
 
-void BlockParOne(FuzzScratch& scratch, std::string_view input) {
+void BlockParOne(FuzzContext& ctx, std::string_view input) {
     const std::vector<std::string_view> files = SplitFiles(input);
     for (std::size_t i = 0; i < files.size(); ++i)
-        scratch.Write(FileName(i), files[i]);
-    const std::string main = scratch.File(FileName(0));
+        ctx.Write(FileName(i), files[i]);
+    const std::string main = ctx.File(FileName(0));
     const BlockParOutcome narrow = LoadBlockPar(main);
 
     // ASCII text says the same in UTF-16 (a text of two bytes or fewer is empty only in 8 bits).
     for (std::size_t i = 0; i < files.size(); ++i)
-        scratch.Write(FileName(i), Widened(files[i]));
+        ctx.Write(FileName(i), Widened(files[i]));
     const BlockParOutcome wide = LoadBlockPar(main);
     const bool comparable = std::all_of(files.begin(), files.end(), [](std::string_view f) {
         return f.size() > 2 && IsAsciiText(f);
@@ -184,7 +184,7 @@ void BlockParOne(FuzzScratch& scratch, std::string_view input) {
     }
 }
 
-void KeyLoadOne(FuzzScratch&, std::string_view input) {
+void KeyLoadOne(FuzzContext&, std::string_view input) {
     const std::u16string text = AnsiToWideQX(input);
     const KeyCase cases[] = {
         {{}, 0, 0, 0, 0},
@@ -195,16 +195,16 @@ void KeyLoadOne(FuzzScratch&, std::string_view input) {
         KeyCaseOne(c, text);
 }
 
-void UnitDescOne(FuzzScratch& scratch, std::string_view input) {
+void UnitDescOne(FuzzContext& ctx, std::string_view input) {
     const std::vector<std::string_view> files = SplitFiles(input);
     for (std::size_t i = 0; i < files.size(); ++i)
-        scratch.Write(i == 0 ? "unit.txt" : FileName(i), files[i]);
-    const std::u16string folder = AnsiToWideQX(scratch.Path().string());
+        ctx.Write(i == 0 ? "unit.txt" : FileName(i), files[i]);
+    const std::u16string folder = AnsiToWideQX(ctx.Path().string());
 
     WorldDoc doc;
     const TSpherePick pick{true, 45.0f, 60.0f};
     const UnitLoadResult r =
-        UnitLoadAtPick(doc.Units, folder, AnsiToWideQX(scratch.File("unit.txt")), pick);
+        UnitLoadAtPick(doc.Units, folder, AnsiToWideQX(ctx.File("unit.txt")), pick);
     if (r.Status == UnitLoadResult::Outcome::Failed) {
         Require(!r.Reason.empty(), "a refused description says why");
         Require(!r.Unit && WorldIsEmpty(doc), "a refused description leaves the world unchanged");

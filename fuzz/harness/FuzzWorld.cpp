@@ -1,5 +1,6 @@
 // Bodies of the world_open and export targets.
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 
@@ -20,6 +21,31 @@ std::string ReadFile(const std::string& path) {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+// Bytes of samples the export would make at most (before equal blobs are shared), and whether
+// one blob alone passes the end file's limit (which the export refuses before sampling).
+struct SampleVolume {
+    int64_t Bytes = 0;
+    bool OverLimit = false;
+};
+
+SampleVolume SamplesOf(const WorldDoc& doc) {
+    SampleVolume v;
+    const auto add = [&v](const TKeyGM& key) {
+        const int64_t size = key.KeyBlobSize();
+        v.OverLimit = v.OverLimit || size > EndKeyPoolLimit;
+        v.Bytes = std::min<int64_t>(v.Bytes + size, int64_t{1} << 60);
+    };
+    for (const TLineGM* line : doc.Lines.List()) {
+        if (line->Visible == 0) continue;
+        add(*line->KeyStart);
+        add(*line->KeyEnd);
+    }
+    for (const TTriangleGM* tri : doc.Triangles.List())
+        for (const TTriangleCorner& c : tri->Corner)
+            add(*c.Key);
+    return v;
+}
+
 bool PointNumbersAreReset(const WorldDoc& doc) {
     for (const TPointGM* p : doc.Points.List())
         if (p->Number != -1) return false;
@@ -28,8 +54,8 @@ bool PointNumbersAreReset(const WorldDoc& doc) {
 
 } // namespace
 
-void WorldOpenOne(FuzzScratch& scratch, std::string_view input) {
-    const std::u16string path = AnsiToWideQX(scratch.Write("world.raw", input));
+void WorldOpenOne(FuzzContext& ctx, std::string_view input) {
+    const std::u16string path = AnsiToWideQX(ctx.Write("world.raw", input));
     WorldDoc doc;
     doc.WorldFileName = u"previous.raw";
     const std::string message = doc.WorldOpen(path);
@@ -47,14 +73,17 @@ void WorldOpenOne(FuzzScratch& scratch, std::string_view input) {
     Require(WorldIsEmpty(doc), "File > Clear leaves nothing behind");
 }
 
-void ExportOne(FuzzScratch& scratch, std::string_view input) {
+void ExportOne(FuzzContext& ctx, std::string_view input) {
     WorldDoc doc;
-    if (!doc.WorldOpen(AnsiToWideQX(scratch.Write("world.raw", input))).empty()) return;
+    if (!doc.WorldOpen(AnsiToWideQX(ctx.Write("world.raw", input))).empty()) return;
+    const SampleVolume samples = SamplesOf(doc);
+    // Refusals come before sampling, so they are never over the budget.
+    if (samples.Bytes > ctx.SampleBudget && !samples.OverLimit) return;
 
     const std::string oldMap = "the previous end file";
     const std::string oldOpt = "the previous visibility file";
-    const std::string mapFile = scratch.Write("DATA/edit.map", oldMap);
-    const std::string optFile = scratch.Write("DATA/edit.opt", oldOpt);
+    const std::string mapFile = ctx.Write("DATA/edit.map", oldMap);
+    const std::string optFile = ctx.Write("DATA/edit.opt", oldOpt);
     Camera camera;
     OptState opt;
     int64_t size = 0;

@@ -59,9 +59,9 @@ TEST_P(ReplayTest, KeepsEveryPromise) {
     std::ifstream in(GetParam().File, std::ios::binary);
     const std::string input((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     ASSERT_TRUE(in.good() || in.eof()) << GetParam().File;
-    FuzzScratch scratch;
+    FuzzContext ctx;
     try {
-        GetParam().Body(scratch, input);
+        GetParam().Body(ctx, input);
     } catch (const HarnessFailure& e) {
         FAIL() << "broken promise: " << e.what();
     } catch (const std::exception& e) {
