@@ -79,6 +79,7 @@ void DrawFrames(WorldDoc& doc) {
 
 std::string WorldBytes(WorldDoc& doc) {
     TBufQX buf;
+    buf.Grow = 1 << 20; // big steps: growing by the default 256 bytes copies the file over and over
     doc.WorldWrite(buf);
     return std::string(reinterpret_cast<const char*>(buf.Data), static_cast<std::size_t>(buf.Len));
 }

@@ -4,6 +4,7 @@
 #include "foundation/PathResolver.h"
 #include "foundation/QX_Buf.h"
 #include "foundation/QX_Error.h"
+#include "foundation/QX_File.h"
 #include "foundation/QX_Str.h"
 
 #include <algorithm>
@@ -18,9 +19,11 @@ namespace {
 
 // Deeper text is damaged or hostile; the limit keeps the recursive reader off the stack's end.
 constexpr int MaxDepth = 256;
-// Files one load may read. Without a cycle, files that each include the next several times
-// still multiply: four files of thirty includes each would read 810000 files.
-constexpr int MaxFiles = 1024;
+// What one load may read. Without a cycle, files that each include the next several times
+// still multiply (four files of thirty includes each would read 810000 files), and one big file
+// included many times multiplies the tree's memory.
+constexpr int MaxFiles = 256;
+constexpr int64_t MaxBytes = 16 * 1024 * 1024;
 
 std::string NoMessage(const char* what, int no, int count) {
     // The number shown is how far past the last element of that kind the request was.
@@ -51,7 +54,8 @@ TBlockParElQX::~TBlockParElQX() = default;
 struct TBlockParQX::LoadCtx {
     std::string Folder;
     std::vector<std::string> Chain;
-    int Files = 0; // read so far
+    int Files = 0;     // read so far
+    int64_t Bytes = 0; // likewise
 };
 
 TBlockParElQX* TBlockParQX::FindEl(int32_t kind, const std::u16string& name) const noexcept {
@@ -201,8 +205,13 @@ void TBlockParQX::LoadFile(const std::string& fileName, LoadCtx& ctx, int depth)
         RaiseQX("TBlockParQX.LoadFromFile. files>" + std::to_string(MaxFiles) +
                 " FileName=" + fileName);
 
+    TFileQX file(fileName);
+    ctx.Bytes += file.GetSize();
+    if (ctx.Bytes > MaxBytes)
+        RaiseQX("TBlockParQX.LoadFromFile. bytes>" + std::to_string(MaxBytes) +
+                " FileName=" + fileName);
     TBufQX buf;
-    buf.LoadFromFile(fileName);
+    buf.LoadFromFileObj(file);
 
     const std::string outerFolder = ctx.Folder;
     ctx.Folder = std::filesystem::path(fileName).parent_path().string();

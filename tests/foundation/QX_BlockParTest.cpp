@@ -321,15 +321,15 @@ std::string Includes(const std::string& file, int times) {
     return text;
 }
 
-TEST_F(BlockParFiles, OneLoadReadsAtMost1024Files) {
+TEST_F(BlockParFiles, OneLoadReadsAtMost256FilesAnd16MiB) {
     const std::string leaf = Dir.Write("leaf.txt", "v=1\n");
     TBlockParQX full;
-    full.LoadFromFile(Dir.Write("full.txt", Includes("leaf.txt", 1023))); // 1024 files in all
-    EXPECT_EQ(full.Block_Count(), 1023);
+    full.LoadFromFile(Dir.Write("full.txt", Includes("leaf.txt", 255))); // 256 files in all
+    EXPECT_EQ(full.Block_Count(), 255);
     EXPECT_EQ(MessageOf([&] {
-                  TBlockParQX().LoadFromFile(Dir.Write("over.txt", Includes("leaf.txt", 1024)));
+                  TBlockParQX().LoadFromFile(Dir.Write("over.txt", Includes("leaf.txt", 256)));
               }),
-              "TBlockParQX.LoadFromFile. files>1024 FileName=" + leaf);
+              "TBlockParQX.LoadFromFile. files>256 FileName=" + leaf);
 
     // No cycle, but without the limit three files of 30 includes each would read 27931 files.
     Dir.Write("n1.txt", Includes("n2.txt", 30));
@@ -338,7 +338,14 @@ TEST_F(BlockParFiles, OneLoadReadsAtMost1024Files) {
     EXPECT_EQ(MessageOf([&] {
                   TBlockParQX().LoadFromFile(Dir.Write("fan.txt", Includes("n1.txt", 30)));
               }),
-              "TBlockParQX.LoadFromFile. files>1024 FileName=" + Dir.File("n3.txt"));
+              "TBlockParQX.LoadFromFile. files>256 FileName=" + Dir.File("n3.txt"));
+
+    // One big file included twice: the second is refused before it is read.
+    const std::string big = Dir.Write("big.txt", std::string(9 << 20, 'x'));
+    EXPECT_EQ(MessageOf([&] {
+                  TBlockParQX().LoadFromFile(Dir.Write("twice.txt", Includes("big.txt", 2)));
+              }),
+              "TBlockParQX.LoadFromFile. bytes>16777216 FileName=" + big);
 }
 
 TEST_F(BlockParFiles, SaveToFileRoundTrips) {

@@ -177,13 +177,14 @@ TEST_F(MalformedDescTest, DeeplyNestedBlocks) {
     Dir.Write("units/deep.txt", d.Text());
     ExpectRefused("deep.txt", "TBlockParQX.LoadFromBuf_r. depth>256");
 
-    // Nesting through includes counts alike.
+    // Nesting through includes counts alike: each file nests two blocks and includes the next
+    // in a third.
     Desc chain;
     chain.Groups = "Deeper=n0.txt {\n}\n";
     Dir.Write("units/chain.txt", chain.Text());
-    for (int i = 0; i < 300; ++i)
+    for (int i = 0; i < 100; ++i)
         Dir.Write("units/n" + std::to_string(i) + ".txt",
-                  "Deeper=n" + std::to_string(i + 1) + ".txt {\n}\n");
+                  "A {\nB {\nDeeper=n" + std::to_string(i + 1) + ".txt {\n}\n}\n}\n");
     ExpectRefused("chain.txt", "TBlockParQX.LoadFromBuf_r. depth>256");
 }
 
@@ -202,7 +203,7 @@ TEST_F(MalformedDescTest, IncludesThatMultiply) {
     Dir.Write("units/f2.txt", includes("f3.txt"));
     Dir.Write("units/f3.txt", "x=1\n");
     ExpectRefused("fan.txt",
-                  "TBlockParQX.LoadFromFile. files>1024 FileName=" + Dir.File("units/f3.txt"));
+                  "TBlockParQX.LoadFromFile. files>256 FileName=" + Dir.File("units/f3.txt"));
 }
 
 // --- The game's list of zone graph names ----------------------------------------------------
