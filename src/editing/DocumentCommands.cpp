@@ -24,7 +24,8 @@ std::u16string CaptionText(const WorldDoc& doc, bool modified) {
 
 DocumentCommands::DocumentCommands(WorldDoc& doc, Camera& camera, ViewFlags& flags,
                                    Settings& settings, DocumentState& state, CommandHost& host)
-    : Doc_(doc), Camera_(camera), Flags_(flags), Settings_(settings), State_(state), Host_(host) {
+    : Doc_(doc), Camera_(camera), Flags_(flags), Settings_(settings), State_(state), Host_(host),
+      History_(doc) {
     UnitPathFromSettings();
 }
 
@@ -54,12 +55,35 @@ void DocumentCommands::FileOpen() {
     OpenFile(*name);
 }
 
-void DocumentCommands::OpenFile(const std::u16string& fileName) {
+bool DocumentCommands::OpenFile(const std::u16string& fileName) {
     const std::string error = Doc_.WorldOpen(fileName);
     // Whatever was read, the document is now what the file holds (or empty).
     State_.MarkClean();
+    History_.Reset(true);
     if (!error.empty()) Host_.ShowError(error);
     AfterReplace();
+    if (error.empty()) Host_.WorldFileUsed(fileName);
+    return error.empty();
+}
+
+bool DocumentCommands::OpenFileConfirmed(const std::u16string& fileName) {
+    if (!ConfirmDiscard()) return false;
+    return OpenFile(fileName);
+}
+
+bool DocumentCommands::RecoverBackup(const std::u16string& backupFile,
+                                     const std::u16string& origin) {
+    const std::string error = Doc_.WorldOpen(backupFile);
+    if (error.empty()) Doc_.WorldFileName = origin;
+    // The backup holds edits the original file does not (an empty world is nothing to lose).
+    History_.Reset(!error.empty());
+    if (error.empty())
+        State_.MarkModified();
+    else
+        State_.MarkClean();
+    if (!error.empty()) Host_.ShowError(error);
+    AfterReplace();
+    return error.empty();
 }
 
 void DocumentCommands::AfterReplace() {
@@ -67,6 +91,7 @@ void DocumentCommands::AfterReplace() {
     WorldGridRebuild();
     Host_.CaptionRefresh();
     Host_.PanelRefresh();
+    Host_.HistoryChanged();
 }
 
 bool DocumentCommands::FileSave() {
@@ -77,7 +102,9 @@ bool DocumentCommands::FileSave() {
         Host_.ShowError(e.Message());
         return false;
     }
+    History_.MarkSaved();
     State_.MarkClean();
+    Host_.WorldFileUsed(Doc_.WorldFileName);
     return true;
 }
 
@@ -93,8 +120,10 @@ bool DocumentCommands::FileSaveAs() {
         Host_.ShowError(e.Message());
         return false;
     }
+    History_.MarkSaved();
     State_.MarkClean();
     Host_.CaptionRefresh();
+    Host_.WorldFileUsed(Doc_.WorldFileName);
     return true;
 }
 
@@ -104,9 +133,11 @@ void DocumentCommands::FileClear() {
     Doc_.WorldClear();
     WorldGridRebuild();
     State_.MarkClean();
+    History_.Reset(true);
     Host_.CaptionRefresh();
     // The page may show a unit that no longer exists.
     Host_.PanelRefresh();
+    Host_.HistoryChanged();
 }
 
 // --- Unit menu ---
@@ -120,13 +151,14 @@ void DocumentCommands::UnitLoad(const std::function<TSpherePick()>& pickCentre) 
 }
 
 bool DocumentCommands::UnitLoadFile(const std::u16string& fileName, float longitude, float polar) {
+    BeforeChange();
     const UnitLoadResult loaded = UnitLoadAtPick(Doc_.Units, Settings_.UnitPath, fileName,
                                                  TSpherePick{true, longitude, polar});
+    AfterChange("Load unit");
     if (loaded.Status != UnitLoadResult::Outcome::Placed) {
         Host_.ShowError("Error : " + loaded.Reason);
         return false;
     }
-    State_.MarkModified();
     Host_.PanelRefresh();
     return true;
 }
@@ -141,17 +173,15 @@ void DocumentCommands::UnitBBCalcAll() {
 
 void DocumentCommands::Reload(const std::vector<TgmWorldUnit*>& units) {
     UnitPathFromSettings();
+    BeforeChange();
     std::string firstError;
-    bool reloaded = false;
     for (TgmWorldUnit* u : units) {
         std::string reason;
-        if (Doc_.Units.UnitReload(u, &reason))
-            reloaded = true;
-        else if (firstError.empty())
-            firstError = reason;
+        if (!Doc_.Units.UnitReload(u, &reason) && firstError.empty()) firstError = reason;
     }
     Doc_.Units.SetCurrentUnit(nullptr);
-    if (reloaded) State_.MarkModified();
+    // A reload that changes nothing the file holds is no step and leaves the flag alone.
+    AfterChange("Reload");
     // Many units of one missing description fail alike: one message says why.
     if (!firstError.empty()) Host_.ShowError("Error : " + firstError);
     Host_.PanelRefresh();
@@ -207,16 +237,55 @@ void DocumentCommands::WorldRadiusEnter(const std::u16string& text) {
     Doc_.WorldRadiusSet(text);
     Camera_.RadiusChanged(old, Doc_.WorldRadius);
     WorldGridRebuild();
-    if (Doc_.WorldRadius != old) State_.MarkModified();
+    AfterChange("World radius");
     Host_.PanelRefresh();
 }
 
 void DocumentCommands::PointCorrect() {
-    bool any = false;
-    for (const TPointGM* p : Doc_.Points.List())
-        any = any || p->Master == p;
     Doc_.Points.PointCorrect();
-    if (any) State_.MarkModified();
+    AfterChange("Correct point");
+}
+
+// --- Edit menu ---
+
+bool DocumentCommands::AfterChange(const std::string& label, const std::string& mergeKey) {
+    if (!History_.Commit(label, mergeKey)) return false;
+    ModifiedFromHistory();
+    Host_.HistoryChanged();
+    return true;
+}
+
+void DocumentCommands::ModifiedFromHistory() {
+    if (History_.AtSaved())
+        State_.MarkClean();
+    else
+        State_.MarkModified();
+}
+
+bool DocumentCommands::EditUndo() {
+    return Restore(true);
+}
+
+bool DocumentCommands::EditRedo() {
+    return Restore(false);
+}
+
+bool DocumentCommands::Restore(bool undo) {
+    if (undo ? !History_.CanUndo() : !History_.CanRedo()) return false;
+    const float radius = Doc_.WorldRadius;
+    std::string error;
+    const bool done = undo ? History_.Undo(&error) : History_.Redo(&error);
+    if (Doc_.WorldRadius != radius) {
+        // The camera keeps its height above the surface, as when the radius is entered.
+        Camera_.RadiusChanged(radius, Doc_.WorldRadius);
+    }
+    // The grid is released with the world lines when the document is read back.
+    WorldGridRebuild();
+    ModifiedFromHistory();
+    if (!error.empty()) Host_.ShowError(error);
+    Host_.PanelRefresh();
+    Host_.HistoryChanged();
+    return done;
 }
 
 } // namespace gm

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "editing/UndoStack.h"
 #include "world/UnitLoad.h"
 #include "world/ViewFlags.h"
 
@@ -35,10 +36,14 @@ public:
     // Show the page of the selected object, and the window caption.
     virtual void PanelRefresh() = 0;
     virtual void CaptionRefresh() = 0;
+    // The document now lives in this file (opened or saved there): the recent files follow.
+    virtual void WorldFileUsed(const std::u16string& /*fileName*/) {}
+    // The undo history changed (the Edit menu's items follow).
+    virtual void HistoryChanged() {}
 };
 
 // Whether the document holds edits its file does not. Edits mark it; a successful save, an open
-// and a clear make it clean.
+// and a clear make it clean; undo and redo set it to whether the saved state was reached.
 class DocumentState {
 public:
     bool Modified() const noexcept { return Modified_; }
@@ -66,8 +71,16 @@ public:
     // case the document must stay as it is.
     bool ConfirmDiscard();
     void FileOpen();
-    // Opens the named world without asking (the command line); failures are shown as Open's.
-    void OpenFile(const std::u16string& fileName);
+    // Opens the named world without asking (the command line, recent files, a dropped file);
+    // failures are shown as Open's. False when the file could not be read.
+    bool OpenFile(const std::u16string& fileName);
+    // Asks about unsaved changes, then opens the file (recent files, a dropped file). False when
+    // cancelled or when the file could not be read.
+    bool OpenFileConfirmed(const std::u16string& fileName);
+    // Replaces the document with an automatic backup of the world `origin` (empty: an untitled
+    // world). The result is unsaved and named like the original, so Save writes the original
+    // file. False (shown) when the backup cannot be read; the document is then empty.
+    bool RecoverBackup(const std::u16string& backupFile, const std::u16string& origin);
     // False when nothing was written (cancelled or failed; a failure has been shown).
     bool FileSave();
     bool FileSaveAs();
@@ -104,7 +117,25 @@ public:
     // The unit folder the world's units are loaded from, after the settings changed.
     void UnitPathFromSettings();
 
+    // --- Edit menu: undo and redo ---
+    // Changes made outside these commands (property pages, the 3D panel, dialogs) are recorded
+    // through this pair: BeforeChange() before the document is touched (for a drag: at the button
+    // press), AfterChange(label) once the change is complete (for a drag: at the release).
+    // AfterChange makes one undo step when the document bytes changed, with mergeKey joining a
+    // burst of edits of one field, sets the modified flag and answers whether a step was made.
+    // Call AfterChange also when the change came to nothing, so the checkpoint is used up.
+    void BeforeChange() { History_.Checkpoint(); }
+    bool AfterChange(const std::string& label, const std::string& mergeKey = {});
+    // Both refresh the page and the caption; a failure to restore is shown.
+    bool EditUndo();
+    bool EditRedo();
+    // Sets the modified flag from the history: clean only at the saved state.
+    void ModifiedFromHistory();
+    UndoStack& History() noexcept { return History_; }
+    const UndoStack& History() const noexcept { return History_; }
+
 private:
+    bool Restore(bool undo);
     void AfterReplace(); // camera, grid, flag, caption and page after Open
     // Reloads the units one by one, reporting the first failure.
     void Reload(const std::vector<TgmWorldUnit*>& units);
@@ -115,6 +146,7 @@ private:
     Settings& Settings_;
     DocumentState& State_;
     CommandHost& Host_;
+    UndoStack History_;
 };
 
 } // namespace gm

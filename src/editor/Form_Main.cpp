@@ -46,6 +46,8 @@ TFormMain::TFormMain(ISettingsStore& store, std::u16string startDir,
     Scene_ = std::make_unique<Scene>(*Decoder_, SystemTexFileNaming(WideToAnsiQX(StartDir_)));
     Doc.SetScene(Scene_.get());
     DocState.OnChange = [this] { CaptionRefresh(); };
+    Recent_.Load(Store_);
+    setAcceptDrops(true);
 
     BuildMenus();
     BuildPanels();
@@ -61,7 +63,8 @@ TFormMain::TFormMain(ISettingsStore& store, std::u16string startDir,
     FormAbout_ = new TFormAbout(this);
     FormUnitPath_ = new TFormUnitPath(Doc.Units, Opts, this);
     FormUnitPath_->SetFileAsker([this] { return AskOpenFile(FileKind::Unit); });
-    connect(FormUnitPath_, &TFormUnitPath::UnitsRenamed, this, [this] { Edited(true); });
+    connect(FormUnitPath_, &TFormUnitPath::UnitsRenamed, this,
+            [this] { Edited(true, "Unit path"); });
 
     Cam.CamLongitude = 45;
     Cam.CamPolar = 45;
@@ -93,10 +96,14 @@ TFormMain::TFormMain(ISettingsStore& store, std::u16string startDir,
         }
     });
     Timer_.start(FrameLoop::TimerIntervalMs);
+    // Polls for a due backup once StartSession has named the folder.
+    connect(&AutosaveTimer_, &QTimer::timeout, this, [this] { AutosaveTick(); });
 }
 
 TFormMain::~TFormMain() {
     Timer_.stop();
+    AutosaveTimer_.stop();
+    EndSession();
     Panel_.reset(); // its selection rectangle lives on the scene
     // Scene objects and textures go before the device that holds them.
     Doc.WorldClear();
@@ -119,14 +126,16 @@ TSpherePick TFormMain::PanelCentrePick() {
 }
 
 void TFormMain::closeEvent(QCloseEvent* event) {
-    if (Commands_.ConfirmClose())
+    if (Commands_.ConfirmClose()) {
         event->accept();
-    else
+        EndSession();
+    } else {
         event->ignore();
+    }
 }
 
-void TFormMain::Edited(bool changed) {
-    if (changed) DocState.MarkModified();
+void TFormMain::Edited(bool changed, const char* label, const char* mergeKey) {
+    if (changed) Commands_.AfterChange(label, mergeKey);
 }
 
 int TFormMain::RunDialog(QDialog& dialog) {

@@ -13,9 +13,12 @@
 #include <optional>
 #include <string>
 
+#include "editing/Autosave.h"
 #include "editing/DocumentCommands.h"
 #include "editing/FrameLoop.h"
+#include "editing/RecentFiles.h"
 #include "editing/Settings.h"
+#include "editing/StepRecorder.h"
 #include "render/Camera.h"
 #include "world/ViewFlags.h"
 #include "world/WorldDoc.h"
@@ -25,8 +28,11 @@ class QCheckBox;
 class QCloseEvent;
 class QComboBox;
 class QDialog;
+class QDragEnterEvent;
+class QDropEvent;
 class QLabel;
 class QLineEdit;
+class QMenu;
 class QPushButton;
 class QStackedWidget;
 class QWidget;
@@ -68,6 +74,9 @@ public:
     QAction* MM_File_SaveEnd = nullptr;
     QAction* MM_File_Clear = nullptr;
     QAction* Exit1 = nullptr;
+    QMenu* MM_File_Recent = nullptr; // the last worlds opened or saved
+    QAction* MM_Edit_Undo = nullptr;
+    QAction* MM_Edit_Redo = nullptr;
     QAction* MM_Unit_Load = nullptr;
     QAction* MM_Unit_Path = nullptr;
     QAction* MM_Unit_BBCalcCurrent = nullptr;
@@ -127,6 +136,30 @@ public:
     // Opens a world named on the command line; failures are shown like File > Open's.
     void OpenAtStart(const std::u16string& fileName);
 
+    // --- Undo, backups, recent files ---
+    // The shortcuts of Edit > Undo and Redo: the 3D panel owns Ctrl+Z and Z (and every other
+    // Ctrl+letter it knows), so the history takes keys the panel never reads.
+    static constexpr const char* UndoKeys = "Alt+Backspace";
+    static constexpr const char* RedoKeys = "Ctrl+Y";
+    static constexpr const char* RedoKeysOther = "Alt+Shift+Backspace";
+    static constexpr int AutosavePollMs = 5000;
+    // Starts backups of unsaved work into folder and leaves this run's session mark there.
+    // alive tells whether another run's process still runs (defaults to the system's answer).
+    void StartSession(const std::u16string& folder, std::function<bool(int64_t)> alive = nullptr);
+    // After a crash of an earlier run: offers the newest backup newer than its world's file and
+    // restores it when the designer agrees. True when a backup was restored. Asks once.
+    bool OfferRecovery();
+    // Ends the session: removes the mark, so the next start offers nothing (a clean exit).
+    void EndSession();
+    // One poll of the backup timer; writes a backup when one is due.
+    void AutosaveTick();
+    Autosave* Backups() { return Autosave_.get(); }
+    // Makes undo steps of the 3D panel's edits; every panel event passes it (Form_MainPanel.cpp).
+    StepRecorder& PanelSteps() { return PanelSteps_; }
+    const RecentFiles& Recent() const { return Recent_; }
+    // Opens the first world file (*.raw) of the dropped files, after the unsaved-changes question.
+    void OpenDropped(const std::vector<std::u16string>& files);
+
     // --- Hooks for what needs a person; tests replace them so nothing modal blocks ---
     // Messages shown to the user.
     void SetMessageSink(std::function<void(const std::string&)> sink) { Sink_ = std::move(sink); }
@@ -136,16 +169,27 @@ public:
     void SetSavePrompt(std::function<SaveChoice()> prompt) { SavePrompt_ = std::move(prompt); }
     // Runs a modal dialog of the window (Options, Unit Path, About, Save End); returns its result.
     void SetDialogRunner(std::function<int(QDialog&)> runner) { RunDialog_ = std::move(runner); }
+    // The question whether to restore a backup: (text) gives the answer.
+    void SetRecoveryPrompt(std::function<bool(const std::string&)> prompt) {
+        RecoveryPrompt_ = std::move(prompt);
+    }
 
     // The sphere point at the centre of the 3D panel, where Unit > Load... places a unit.
     TSpherePick PanelCentrePick();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void BuildMenus();
     void BuildFileMenu();
+    void BuildEditMenu();
+    void RecentMenuRefresh();
+    void OpenRecent(const std::u16string& fileName);
+    // Edit > Undo / Redo: the pages show the restored document without storing anything back.
+    void EditRestore(bool undo);
     void BuildUnitMenu();
     void BuildViewMenu();
     void BuildPanels();
@@ -165,8 +209,9 @@ private:
     void MM_View_BackgroundClick();
     void MM_Options_OptionsClick();
     int RunDialog(QDialog& dialog);
-    // Stores an edit's result: a real change marks the document modified.
-    void Edited(bool changed);
+    // Records a page edit as an undo step (label in the Edit menu; edits of one field with the
+    // same mergeKey in a row are one step) and marks the document modified.
+    void Edited(bool changed, const char* label, const char* mergeKey = "");
     void PaintPanel(Device& device);
     // Mouse and keyboard work in the 3D panel (Form_MainPanel.cpp).
     void ConnectPanel();
@@ -184,6 +229,8 @@ private:
     std::optional<std::u16string> AskSaveFile(FileKind kind) override;
     SaveChoice AskSaveChanges() override;
     void ShowError(const std::string& text) override { ShowMessage(text); }
+    void WorldFileUsed(const std::u16string& fileName) override;
+    void HistoryChanged() override;
     std::optional<std::u16string> AskFile(FileKind kind, bool save);
 
     ISettingsStore& Store_;
@@ -205,6 +252,18 @@ private:
     FileAsker FileAsker_;
     std::function<SaveChoice()> SavePrompt_;
     std::function<int(QDialog&)> RunDialog_;
+    std::function<bool(const std::string&)> RecoveryPrompt_;
+
+    RecentFiles Recent_;
+    StepRecorder PanelSteps_{Commands_};
+    bool QuietPages_ = false; // PanelRefresh shows without running the page handlers
+    std::unique_ptr<Autosave> Autosave_;
+    std::unique_ptr<SessionMark> Session_;
+    std::function<bool(int64_t)> Alive_;
+    std::unique_ptr<QObject> InputWatch_; // notes the designer's last key or mouse action
+    uint64_t LastInputMs_ = 0;
+    bool AutosaveBusy_ = false;
+    QTimer AutosaveTimer_;
 };
 
 } // namespace gm

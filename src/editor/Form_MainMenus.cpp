@@ -1,4 +1,4 @@
-// The main menu of TFormMain: File, Unit, View, Options and Help.
+// The main menu of TFormMain: File, Edit, Unit, View, Options and Help.
 
 #include "editor/Form_Main.h"
 
@@ -33,6 +33,7 @@ QAction* AddCheckItem(QMenu* menu, const char* caption, const char* name, bool c
 
 void TFormMain::BuildMenus() {
     BuildFileMenu();
+    BuildEditMenu();
     BuildUnitMenu();
     BuildViewMenu();
 
@@ -48,6 +49,9 @@ void TFormMain::BuildMenus() {
 void TFormMain::BuildFileMenu() {
     QMenu* file = menuBar()->addMenu("File");
     Open1 = AddItem(file, "Open...", "Open1");
+    MM_File_Recent = file->addMenu("Recent");
+    MM_File_Recent->setObjectName("MM_File_Recent");
+    MM_File_Recent->menuAction()->setObjectName("MM_File_Recent");
     Save1 = AddItem(file, "Save", "Save1");
     SaveAs1 = AddItem(file, "Save As...", "SaveAs1");
     file->addSeparator();
@@ -70,6 +74,49 @@ void TFormMain::BuildFileMenu() {
         Commands_.FileClear();
     });
     connect(Exit1, &QAction::triggered, this, &QWidget::close);
+    RecentMenuRefresh();
+}
+
+void TFormMain::BuildEditMenu() {
+    QMenu* edit = menuBar()->addMenu("Edit");
+    MM_Edit_Undo = AddItem(edit, "Undo", "MM_Edit_Undo");
+    MM_Edit_Redo = AddItem(edit, "Redo", "MM_Edit_Redo");
+    MM_Edit_Undo->setShortcut(QKeySequence(QString::fromLatin1(UndoKeys)));
+    MM_Edit_Redo->setShortcuts({QKeySequence(QString::fromLatin1(RedoKeys)),
+                                QKeySequence(QString::fromLatin1(RedoKeysOther))});
+    connect(MM_Edit_Undo, &QAction::triggered, this, [this] { EditRestore(true); });
+    connect(MM_Edit_Redo, &QAction::triggered, this, [this] { EditRestore(false); });
+    HistoryChanged();
+}
+
+void TFormMain::HistoryChanged() {
+    if (!MM_Edit_Undo) return;
+    const UndoStack& history = Commands_.History();
+    const auto caption = [](const char* verb, const std::string& label) {
+        return QString::fromLatin1(verb) +
+               (label.empty() ? QString() : " " + QString::fromStdString(label));
+    };
+    MM_Edit_Undo->setText(caption("Undo", history.UndoLabel()));
+    MM_Edit_Undo->setEnabled(history.CanUndo());
+    MM_Edit_Redo->setText(caption("Redo", history.RedoLabel()));
+    MM_Edit_Redo->setEnabled(history.CanRedo());
+}
+
+void TFormMain::RecentMenuRefresh() {
+    // An item may be the one whose click led here: it goes once the click is over.
+    for (QAction* old : MM_File_Recent->actions()) {
+        MM_File_Recent->removeAction(old);
+        old->deleteLater();
+    }
+    std::size_t index = 0;
+    for (const std::u16string& file : Recent_.Files()) {
+        QAction* item =
+            MM_File_Recent->addAction(QString::fromStdU16String(RecentCaption(index, file)));
+        item->setObjectName(QString("MM_File_Recent%1").arg(index + 1));
+        connect(item, &QAction::triggered, this, [this, file] { OpenRecent(file); });
+        ++index;
+    }
+    MM_File_Recent->setEnabled(!Recent_.Files().empty());
 }
 
 void TFormMain::BuildUnitMenu() {

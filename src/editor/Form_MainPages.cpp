@@ -12,11 +12,15 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QStackedWidget>
 #include <QVBoxLayout>
+#include <memory>
+#include <vector>
 
 #include "editing/FrameRender.h"
 #include "editing/PropertyPages.h"
+#include "editing/UndoStack.h"
 #include "platform/Panel3DWidget.h"
 #include "render/Scene.h"
 
@@ -228,43 +232,66 @@ void TFormMain::ConnectPages() {
 
     // Unit
     connect(ComboBoxUnitType, &QComboBox::activated, this,
-            [this](int index) { Edited(UnitTypeChange(Doc, index)); });
-    connect(EditUnitTimeOffset, &QLineEdit::textChanged, this,
-            [this](const QString& text) { Edited(UnitTimeOffsetChange(Doc, FromQ(text))); });
-    connect(EditUnitTimeLength, &QLineEdit::textChanged, this,
-            [this](const QString& text) { Edited(UnitTimeLengthChange(Doc, FromQ(text))); });
+            [this](int index) { Edited(UnitTypeChange(Doc, index), "Unit type"); });
+    connect(EditUnitTimeOffset, &QLineEdit::textChanged, this, [this](const QString& text) {
+        Edited(UnitTimeOffsetChange(Doc, FromQ(text)), "Time offset", "EditUnitTimeOffset");
+    });
+    connect(EditUnitTimeLength, &QLineEdit::textChanged, this, [this](const QString& text) {
+        Edited(UnitTimeLengthChange(Doc, FromQ(text)), "Time length", "EditUnitTimeLength");
+    });
     connect(ComboBoxUnitKeyGroup, &QComboBox::activated, this,
-            [this](int index) { Edited(UnitKeyGroupChange(Doc, index)); });
+            [this](int index) { Edited(UnitKeyGroupChange(Doc, index), "Key group"); });
 
     // Zone
     connect(ComboBoxZoneType, &QComboBox::activated, this,
-            [this](int index) { Edited(ZoneTypeChange(Doc, index)); });
+            [this](int index) { Edited(ZoneTypeChange(Doc, index), "Zone type"); });
     connect(EditZoneRadius, &QLineEdit::textChanged, this, [this](const QString& text) {
-        Edited(ZoneRadiusChange(Doc, FromQ(text)));
+        Edited(ZoneRadiusChange(Doc, FromQ(text)), "Zone radius", "EditZoneRadius");
         RedrawNow(); // the circle follows the typing at once
     });
-    connect(ComboBoxZoneGraph, &QComboBox::editTextChanged, this,
-            [this](const QString& text) { Edited(ZoneGraphChange(Doc, FromQ(text))); });
-    connect(EditZoneHitpoints, &QLineEdit::textChanged, this,
-            [this](const QString& text) { Edited(ZoneHitpointsChange(Doc, FromQ(text))); });
-    connect(EditZoneMass, &QLineEdit::textChanged, this,
-            [this](const QString& text) { Edited(ZoneMassChange(Doc, FromQ(text))); });
-    connect(EditZoneDamage, &QLineEdit::textChanged, this,
-            [this](const QString& text) { Edited(ZoneDamageChange(Doc, FromQ(text))); });
+    connect(ComboBoxZoneGraph, &QComboBox::editTextChanged, this, [this](const QString& text) {
+        Edited(ZoneGraphChange(Doc, FromQ(text)), "Graph", "ComboBoxZoneGraph");
+    });
+    connect(EditZoneHitpoints, &QLineEdit::textChanged, this, [this](const QString& text) {
+        Edited(ZoneHitpointsChange(Doc, FromQ(text)), "Hitpoints", "EditZoneHitpoints");
+    });
+    connect(EditZoneMass, &QLineEdit::textChanged, this, [this](const QString& text) {
+        Edited(ZoneMassChange(Doc, FromQ(text)), "Mass", "EditZoneMass");
+    });
+    connect(EditZoneDamage, &QLineEdit::textChanged, this, [this](const QString& text) {
+        Edited(ZoneDamageChange(Doc, FromQ(text)), "Damage", "EditZoneDamage");
+    });
     // One handler for all item boxes: the bit is the number at the end of the box's name.
     for (QCheckBox* box : CheckBoxZoneItems)
         connect(box, &QCheckBox::clicked, this, [this, box](bool on) {
-            Edited(ZoneItemChange(Doc, ItemBitFromName(FromQ(box->objectName())), on));
+            Edited(ZoneItemChange(Doc, ItemBitFromName(FromQ(box->objectName())), on), "Items");
         });
     connect(ComboBoxZoneIFreq, &QComboBox::activated, this,
-            [this](int index) { Edited(ZoneItemFreqChange(Doc, index)); });
+            [this](int index) { Edited(ZoneItemFreqChange(Doc, index), "Item frequency"); });
 
     // ZoneLink
     connect(ComboBoxZoneLinkType, &QComboBox::activated, this,
-            [this](int index) { Edited(ZoneLinkTypeChange(Doc, index)); });
+            [this](int index) { Edited(ZoneLinkTypeChange(Doc, index), "Link type"); });
+
+    // Leaving a field ends its burst of keystrokes: typing there again is a new undo step.
+    for (QLineEdit* edit : {EditUnitTimeOffset, EditUnitTimeLength, EditZoneRadius,
+                            EditZoneHitpoints, EditZoneMass, EditZoneDamage})
+        connect(edit, &QLineEdit::editingFinished, this,
+                [this] { Commands_.History().SealBurst(); });
+    if (QLineEdit* graph = ComboBoxZoneGraph->lineEdit())
+        connect(graph, &QLineEdit::editingFinished, this,
+                [this] { Commands_.History().SealBurst(); });
 }
 
 void TFormMain::PanelRefresh() {
+    // After undo and redo the pages only show: the handlers that writing a text runs would store
+    // values back and make the document differ from the state just restored.
+    std::vector<std::unique_ptr<QSignalBlocker>> quiet;
+    if (QuietPages_)
+        for (QObject* control : std::initializer_list<QObject*>{
+                 EditMainWorldRadius, EditUnitTimeOffset, EditUnitTimeLength, EditZoneRadius,
+                 ComboBoxZoneGraph, EditZoneHitpoints, EditZoneMass, EditZoneDamage})
+            quiet.push_back(std::make_unique<QSignalBlocker>(control));
     const PropertyPage page = PagePick(Doc);
     NotebookAction->setCurrentIndex(static_cast<int>(page));
     switch (page) {

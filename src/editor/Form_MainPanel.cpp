@@ -13,7 +13,14 @@ namespace gm {
 void TFormMain::ConnectPanel() {
     PanelHooks hooks;
     hooks.PanelRefresh = [this] { PanelRefresh(); };
-    hooks.MarkModified = [this] { DocState.MarkModified(); };
+    // Every edit in the panel is an undo step: a key or click that changed something is one, a
+    // drag is one at its release. The modified flag follows the history; during a drag the
+    // caption shows the change at once.
+    hooks.BeforeEvent = [this](bool dragging) { PanelSteps_.Before(dragging); };
+    hooks.AfterEvent = [this](bool modified, bool dragging, const std::string& label) {
+        PanelSteps_.After(modified, dragging, label);
+        if (modified && dragging) DocState.MarkModified();
+    };
     // The keys work the View menu's items exactly as clicks on them do.
     hooks.Toggle = [this](ViewItem item) {
         switch (item) {

@@ -9,28 +9,17 @@
 #include "editor/PanelKeyFilter.h"
 #include "foundation/QX_Error.h"
 #include "platform/Panel3DWidget.h"
+#include "world/WorldDoc.h"
 
 namespace gm {
 
 PanelController::PanelController(QWidget* window, Panel3DWidget* panel, WorldDoc& doc,
                                  Camera& camera, ViewFlags& flags, PanelHooks hooks)
-    : Window_(window), Panel_(panel), Hooks_(std::move(hooks)), Interaction_(doc, camera, flags) {
-    // Nothing thrown may leave a Qt event handler: a failure becomes a message.
-    auto guarded = [this](auto&& step) {
-        std::string error;
-        try {
-            Apply(step());
-            return;
-        } catch (const ErrorQX& e) {
-            error = e.Message();
-        } catch (const std::exception& e) {
-            error = e.what();
-        }
-        if (Hooks_.Message) Hooks_.Message(error);
-    };
-    Panel_->SetMouseCallback(
-        [this, guarded](Panel3DWidget::MouseAction action, const PanelMouse& m) {
-            guarded([&] {
+    : Window_(window), Panel_(panel), Hooks_(std::move(hooks)), Interaction_(doc, camera, flags),
+      Doc_(doc) {
+    Panel_->SetMouseCallback([this](Panel3DWidget::MouseAction action, const PanelMouse& m) {
+        Run(
+            [&] {
                 switch (action) {
                 case Panel3DWidget::MouseAction::Down:
                     return Interaction_.MouseDown(m);
@@ -40,16 +29,21 @@ PanelController::PanelController(QWidget* window, Panel3DWidget* panel, WorldDoc
                     break;
                 }
                 return Interaction_.MouseUp(m);
-            });
-        });
+            },
+            [this] { return MouseEditLabel(); });
+    });
     Keys_ = new PanelKeyFilter(
         window, panel,
-        [this, guarded](const PanelKey& k) { guarded([&] { return Interaction_.Key(k); }); }, this);
+        [this](const PanelKey& k) {
+            Run([&] { return Interaction_.Key(k); }, [&k] { return KeyEditLabel(k.Code); });
+        },
+        this);
     qApp->installEventFilter(Keys_);
-    connect(qApp, &QGuiApplication::applicationStateChanged, this,
-            [this](Qt::ApplicationState state) {
-                if (state != Qt::ApplicationActive) Apply(Interaction_.Deactivated());
-            });
+    connect(
+        qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
+            if (state != Qt::ApplicationActive)
+                Run([this] { return Interaction_.Deactivated(); }, [] { return std::string(); });
+        });
     // A dialog of our own leaves the application active, but the panel must not keep the mouse
     // from it.
     window->installEventFilter(this);
@@ -57,7 +51,7 @@ PanelController::PanelController(QWidget* window, Panel3DWidget* panel, WorldDoc
 
 bool PanelController::eventFilter(QObject* watched, QEvent* event) {
     if (watched == Window_ && event->type() == QEvent::WindowDeactivate)
-        Apply(Interaction_.Deactivated());
+        Run([this] { return Interaction_.Deactivated(); }, [] { return std::string(); });
     return false;
 }
 
@@ -71,7 +65,56 @@ PanelController::~PanelController() {
 }
 
 void PanelController::CancelAll() {
-    Apply(Interaction_.CancelAll());
+    Run([this] { return Interaction_.CancelAll(); }, [] { return std::string(); });
+}
+
+void PanelController::Run(const std::function<PanelResult()>& step,
+                          const std::function<std::string()>& label) {
+    if (Hooks_.BeforeEvent) Hooks_.BeforeEvent(Interaction_.Dragging());
+    // Nothing thrown may leave a Qt event handler: a failure becomes a message.
+    std::string error;
+    PanelResult r;
+    try {
+        r = step();
+    } catch (const ErrorQX& e) {
+        error = e.Message();
+    } catch (const std::exception& e) {
+        error = e.what();
+    }
+    // A failed step may have changed part of the document: what it changed is recorded.
+    const bool modified = r.Modified || !error.empty();
+    if (Hooks_.AfterEvent)
+        Hooks_.AfterEvent(modified, Interaction_.Dragging(), modified ? label() : std::string());
+    if (error.empty())
+        Apply(r);
+    else if (Hooks_.Message)
+        Hooks_.Message(error);
+}
+
+std::string PanelController::MouseEditLabel() const {
+    // Asked right after the first event of a drag or click that changed the document.
+    if (Interaction_.DragMove()) {
+        if (Interaction_.DragRotated()) return "Turn unit";
+        return Doc_.Units.UnitCurrent() ? "Move unit" : "Move points";
+    }
+    if (Interaction_.DragZone() == 1) return "Move zone";
+    if (Interaction_.DragZone() == 2) return "Zone radius";
+    return "Link zones"; // the only click that edits
+}
+
+std::string PanelController::KeyEditLabel(int code) {
+    switch (code) {
+    case PanelKeyCode::Delete:
+        return "Delete";
+    case PanelKeyCode::Space:
+        return "Link ports";
+    case PanelKeyCode::C:
+        return "Copy unit";
+    case PanelKeyCode::Z:
+        return "Create zone";
+    default:
+        return "Panel edit";
+    }
 }
 
 void PanelController::Apply(const PanelResult& r) {

@@ -27,6 +27,11 @@ struct PanelHooks {
     std::function<void()> ViewChecks;          // set the View menu's check marks from the flags
     std::function<void(const QString&)> Coord; // the "Coord:" label's text
     std::function<void(const std::string&)> Message; // a failure to show
+    // Around every event handed to the interaction, so that its edits become undo steps: before,
+    // with whether a drag was under way; after (and before the other hooks), with whether the
+    // event changed the document, whether a drag is under way now, and the edit's name.
+    std::function<void(bool dragging)> BeforeEvent;
+    std::function<void(bool modified, bool dragging, const std::string& label)> AfterEvent;
 };
 
 // The window owns it and must destroy it (or call CancelAll) before its scene frees its objects.
@@ -48,12 +53,19 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // Runs one event through the interaction between the undo hooks, then applies its result.
+    // label names the edit when the event changed the document.
+    void Run(const std::function<PanelResult()>& step, const std::function<std::string()>& label);
     void Apply(const PanelResult& r);
+    // The Edit menu's name of the edit the last mouse event made / a key made.
+    std::string MouseEditLabel() const;
+    static std::string KeyEditLabel(int code);
 
     QPointer<QWidget> Window_;
     QPointer<Panel3DWidget> Panel_;
     PanelHooks Hooks_;
     PanelInteraction Interaction_;
+    const WorldDoc& Doc_;
     PanelKeyFilter* Keys_ = nullptr; // a child of this object
 };
 

@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLocale>
+#include <QStandardPaths>
 
 #include "editor/Form_Main.h"
 #include "foundation/Codec.h"
@@ -51,9 +52,14 @@ int main(int argc, char** argv) {
             QDir::toNativeSeparators(QFileInfo(parser.value(unitPathOption)).absoluteFilePath())
                 .toStdU16String();
     window.Doc.Units.UnitPath = gm::WideToAnsiQX(window.Opts.UnitPath);
+    // Backups of unsaved work, per user; a run that did not end cleanly left one to offer.
+    const QString appData = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    if (!appData.isEmpty()) window.StartSession((appData + "/backups").toStdU16String());
     window.showMaximized();
     window.activateWindow();
+    const bool recovered = window.OfferRecovery();
     const QStringList args = parser.positionalArguments();
-    if (!args.isEmpty()) window.OpenAtStart(QFileInfo(args[0]).absoluteFilePath().toStdU16String());
+    if (!recovered && !args.isEmpty())
+        window.OpenAtStart(QFileInfo(args[0]).absoluteFilePath().toStdU16String());
     return QApplication::exec();
 }

@@ -43,6 +43,10 @@ public:
     void ShowError(const std::string& text) override { Errors.push_back(text); }
     void PanelRefresh() override { ++PanelRefreshes; }
     void CaptionRefresh() override { ++CaptionRefreshes; }
+    void WorldFileUsed(const std::u16string& name) override { Used.push_back(name); }
+    void HistoryChanged() override { ++HistoryChanges; }
+    std::vector<std::u16string> Used;
+    int HistoryChanges = 0;
 
 private:
     std::optional<std::u16string> File(FileKind kind, bool save) {
@@ -384,12 +388,102 @@ TEST_F(DocumentCommandsTest, WorldLineFreesAndBuildsTheGridWithTheCurrentSetting
 
 TEST_F(DocumentCommandsTest, CorrectPointMarksOnlyARealRepair) {
     TPointGM* p = Doc.Points.PointAdd();
+    Commands.History().Reset(true); // as if the world had been opened so
     Commands.PointCorrect();
     EXPECT_FALSE(State.Modified());
     Doc.Points.SetMaster(p, p); // as a damaged file can leave it
+    Commands.History().Reset(true);
     Commands.PointCorrect();
     EXPECT_EQ(p->Master, nullptr);
     EXPECT_TRUE(State.Modified());
+}
+
+// --- Undo and redo through the commands ---
+
+std::string SavedBytes(WorldDoc& doc) {
+    TBufQX buf;
+    doc.WorldWrite(buf);
+    return std::string(reinterpret_cast<const char*>(buf.Data), static_cast<std::size_t>(buf.Len));
+}
+
+TEST_F(DocumentCommandsTest, UndoToTheSavedStateClearsTheModifiedFlag) {
+    LoadPair();
+    Host.FileAnswers = {Path("w.raw")};
+    ASSERT_TRUE(Commands.FileSaveAs());
+    const std::string saved = test::TempDir::Read(Dir.File("w.raw"));
+    const float distance = Cam.CamDistance;
+
+    Commands.WorldRadiusEnter(u"1500");
+    LoadPair(40, 80);
+    EXPECT_TRUE(State.Modified());
+    EXPECT_EQ(Commands.History().UndoLabel(), "Load unit");
+    ASSERT_TRUE(Commands.EditUndo());
+    EXPECT_TRUE(State.Modified());
+    ASSERT_TRUE(Commands.EditUndo());
+    EXPECT_FALSE(State.Modified());
+    EXPECT_EQ(SavedBytes(Doc), saved);
+    // The camera keeps its height above the surface as the radius goes back.
+    EXPECT_EQ(Cam.CamDistance, distance);
+    EXPECT_EQ(GridLines(), 56u);
+    // Beyond the save: the load made before it, back to the empty world.
+    ASSERT_TRUE(Commands.EditUndo());
+    EXPECT_EQ(Doc.Units.UnitCount(), 0);
+    EXPECT_TRUE(State.Modified());
+    EXPECT_FALSE(Commands.EditUndo());
+
+    ASSERT_TRUE(Commands.EditRedo());
+    EXPECT_FALSE(State.Modified());
+    ASSERT_TRUE(Commands.EditRedo());
+    EXPECT_EQ(Doc.WorldRadius, 1500);
+    EXPECT_TRUE(State.Modified());
+    EXPECT_GT(Host.HistoryChanges, 0);
+    EXPECT_TRUE(Host.Errors.empty());
+}
+
+TEST_F(DocumentCommandsTest, UndoOfAUnitLoadBringsBackTheSelectionBeforeIt) {
+    TgmWorldUnit* first = LoadPair(0, 90);
+    ASSERT_EQ(Doc.Units.UnitCurrent(), first);
+    LoadPair(60, 90);
+    ASSERT_TRUE(Commands.EditUndo());
+    EXPECT_EQ(Doc.Units.UnitCount(), 1);
+    ASSERT_NE(Doc.Units.UnitCurrent(), nullptr); // a new object in the first unit's place
+    EXPECT_EQ(Doc.Units.UnitCurrent(), Doc.Units.List().First());
+    ASSERT_TRUE(Commands.EditRedo());
+    EXPECT_EQ(Doc.Units.UnitCount(), 2);
+    EXPECT_EQ(Doc.Units.UnitCurrent(), Doc.Units.List().First()->Next);
+}
+
+TEST_F(DocumentCommandsTest, OpenAndClearStartANewHistoryAndTheRecentFilesHearOfOpenAndSave) {
+    const std::u16string world = SavedWorld("a.raw");
+    LoadPair();
+    Host.Choices = {SaveChoice::Discard};
+    EXPECT_TRUE(Commands.OpenFileConfirmed(world));
+    EXPECT_FALSE(Commands.History().CanUndo());
+    EXPECT_EQ(Host.Used, std::vector<std::u16string>{world});
+    Commands.WorldRadiusEnter(u"900");
+    EXPECT_TRUE(Commands.FileSave());
+    EXPECT_EQ(Host.Used.size(), 2u);
+    Commands.FileClear();
+    EXPECT_FALSE(Commands.History().CanUndo());
+    EXPECT_FALSE(Commands.OpenFile(Path("missing.raw")));
+    EXPECT_EQ(Host.Used.size(), 2u); // a failed open is no recent file
+}
+
+TEST_F(DocumentCommandsTest, ARecoveredBackupIsUnsavedUnderTheOriginalName) {
+    const std::u16string backup = SavedWorld("backup.raw");
+    EXPECT_TRUE(Commands.RecoverBackup(backup, Path("mine.raw")));
+    EXPECT_EQ(Doc.WorldFileName, Path("mine.raw"));
+    EXPECT_EQ(Doc.Units.UnitCount(), 1);
+    EXPECT_TRUE(State.Modified());
+    EXPECT_FALSE(Commands.History().CanUndo());
+    // Save writes the original file, not the backup.
+    EXPECT_TRUE(Commands.FileSave());
+    EXPECT_EQ(test::TempDir::Read(Dir.File("mine.raw")),
+              test::TempDir::Read(Dir.File("backup.raw")));
+
+    EXPECT_FALSE(Commands.RecoverBackup(Path("gone.raw"), Path("mine.raw")));
+    EXPECT_EQ(Host.Errors.size(), 1u);
+    EXPECT_FALSE(State.Modified());
 }
 
 } // namespace

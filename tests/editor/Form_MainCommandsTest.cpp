@@ -109,10 +109,12 @@ TEST_F(FormMainCommandsTest, MenusHaveTheirCaptionsNamesAndSeparators) {
     QStringList titles;
     for (QAction* a : Form->menuBar()->actions())
         titles << a->text();
-    EXPECT_EQ(titles, QStringList({"File", "Unit", "View", "Options", "Help"}));
-    EXPECT_EQ(MenuItems("File"), QStringList({"Open...=Open1", "Save=Save1", "Save As...=SaveAs1",
-                                              "-", "Save end...=MM_File_SaveEnd", "-",
-                                              "Clear=MM_File_Clear", "-", "Exit=Exit1"}));
+    EXPECT_EQ(titles, QStringList({"File", "Edit", "Unit", "View", "Options", "Help"}));
+    EXPECT_EQ(MenuItems("File"),
+              QStringList({"Open...=Open1", "Recent=MM_File_Recent", "Save=Save1",
+                           "Save As...=SaveAs1", "-", "Save end...=MM_File_SaveEnd", "-",
+                           "Clear=MM_File_Clear", "-", "Exit=Exit1"}));
+    EXPECT_EQ(MenuItems("Edit"), QStringList({"Undo=MM_Edit_Undo", "Redo=MM_Edit_Redo"}));
     EXPECT_EQ(
         MenuItems("Unit"),
         QStringList({"Load...=MM_Unit_Load", "-", "Path...=MM_Unit_Path", "-",

@@ -58,6 +58,10 @@ TEST_F(PanelDragTest, RightDragCarriesTheCurrentUnitsCentreToTheCursor) {
     Form.OpenAtStart(AnsiToWideQX(GM_SOURCE_DIR "/examples/worlds/demo.raw"));
     ASSERT_TRUE(Messages.empty()) << Messages.front();
     ASSERT_TRUE(ShowAndSettle());
+    TBufQX opened;
+    Form.Doc.WorldWrite(opened);
+    const std::string openedBytes(reinterpret_cast<const char*>(opened.Data),
+                                  static_cast<std::size_t>(opened.Len));
 
     // A unit that shows one of its triangles or lines where its centre lies on the sphere (the
     // centre itself may float above the ground, as a tower's does).
@@ -107,6 +111,19 @@ TEST_F(PanelDragTest, RightDragCarriesTheCurrentUnitsCentreToTheCursor) {
     char coord[64];
     std::snprintf(coord, sizeof coord, "%.2f,%.2f", target.Longitude, target.Polar);
     EXPECT_EQ(Form.LabelCoord->text(), coord);
+
+    // The whole drag is one undo step, taken back by the Edit menu's key.
+    EXPECT_EQ(Form.Commands().History().UndoCount(), 1u);
+    EXPECT_EQ(Form.MM_Edit_Undo->text(), "Undo Move unit");
+    QTest::keyClick(&Form, Qt::Key_Backspace, Qt::AltModifier);
+    TBufQX undone;
+    Form.Doc.WorldWrite(undone);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(undone.Data),
+                          static_cast<std::size_t>(undone.Len)),
+              openedBytes);
+    EXPECT_FALSE(Form.DocState.Modified());
+    ASSERT_NE(Form.Doc.Units.UnitCurrent(), nullptr); // the same place in the list, anew
+    EXPECT_EQ(Form.NotebookAction->currentWidget()->objectName(), "Unit");
     EXPECT_TRUE(Messages.empty());
 }
 
@@ -155,6 +172,17 @@ TEST_F(PanelDragTest, KeysReachThePanelUnlessAnEditBoxHasTheFocus) {
     EXPECT_TRUE(Form.MM_View_Zone->isChecked());
     EXPECT_EQ(Form.NotebookAction->currentWidget()->objectName(), "Zone");
     EXPECT_TRUE(Form.DocState.Modified());
+
+    // The Edit menu's keys pass the panel by: Alt+Backspace takes the zone back, Ctrl+Y brings it
+    // again; the view switches above were no steps.
+    EXPECT_EQ(Form.MM_Edit_Undo->text(), "Undo Create zone");
+    QTest::keyClick(&Form, Qt::Key_Backspace, Qt::AltModifier);
+    EXPECT_EQ(Form.Doc.Zones.ZoneCount(), 0);
+    EXPECT_FALSE(Form.DocState.Modified());
+    EXPECT_FALSE(Form.MM_Edit_Undo->isEnabled());
+    QTest::keyClick(&Form, Qt::Key_Y, Qt::ControlModifier);
+    EXPECT_EQ(Form.Doc.Zones.ZoneCount(), 1);
+    EXPECT_TRUE(Form.MM_View_Zone->isChecked());
 }
 
 TEST_F(PanelDragTest, AnotherWindowTakingTheFocusEndsADrag) {

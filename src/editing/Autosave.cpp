@@ -1,0 +1,265 @@
+#include "editing/Autosave.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
+
+#include "foundation/Codec.h"
+#include "foundation/QX_Buf.h"
+#include "foundation/QX_Error.h"
+#include "foundation/QX_File.h"
+#include "foundation/QX_Str.h"
+#include "world/WorldDoc.h"
+
+namespace gm {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::size_t StampDigits = 14;
+constexpr const char* MarkPrefix = "session-";
+constexpr const char* MarkSuffix = ".mark";
+
+bool StartsWith(const std::string& s, const std::string& prefix) {
+    return s.size() >= prefix.size() && s.compare(0, prefix.size(), prefix) == 0;
+}
+
+bool EndsWith(const std::string& s, const std::string& suffix) {
+    return s.size() >= suffix.size() &&
+           s.compare(s.size() - suffix.size(), suffix.size(), suffix) == 0;
+}
+
+bool AllDigits(const std::string& s) {
+    return !s.empty() &&
+           std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// "<key>-<digits>.raw" of exactly this key: the key's own backups and nothing the designer named.
+bool IsBackupOf(const std::string& name, const std::string& key) {
+    const std::string prefix = key + "-";
+    if (!StartsWith(name, prefix) || !EndsWith(name, ".raw")) return false;
+    return AllDigits(name.substr(prefix.size(), name.size() - prefix.size() - 4));
+}
+
+std::string OriginFile(const std::string& folder, const std::string& key) {
+    return (fs::path(folder) / (key + ".origin")).string();
+}
+
+std::optional<fs::file_time_type> WriteTime(const fs::path& p) {
+    std::error_code ec;
+    const fs::file_time_type t = fs::last_write_time(p, ec);
+    if (ec) return std::nullopt;
+    return t;
+}
+
+std::u16string ReadOrigin(const std::string& file) {
+    try {
+        TBufQX buf;
+        buf.LoadFromFile(file);
+        return AnsiToWideQX(std::string_view(reinterpret_cast<const char*>(buf.Data),
+                                             static_cast<std::size_t>(buf.Len)));
+    } catch (const ErrorQX&) {
+        return {};
+    }
+}
+
+bool SamePlace(const fs::path& a, const fs::path& b) {
+    std::error_code ec;
+    if (fs::equivalent(a, b, ec)) return true;
+    return fs::weakly_canonical(a, ec) == fs::weakly_canonical(b, ec) && !ec;
+}
+
+} // namespace
+
+// --- Autosave ---
+
+Autosave::Autosave(std::string folder, AutosavePolicy policy)
+    : Folder_(std::move(folder)), Policy_(policy) {}
+
+std::string Autosave::WorldKey(const std::u16string& worldFileName) {
+    if (worldFileName.empty()) return "untitled";
+    std::string base;
+    for (const char16_t c : FileBaseNameQX(worldFileName)) {
+        const bool safe = (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') ||
+                          (c >= u'0' && c <= u'9') || c == u'_';
+        base += safe ? static_cast<char>(c) : '_';
+        if (base.size() == 40) break;
+    }
+    if (base.empty()) base = "world";
+    // Worlds of one name in different folders keep apart; FNV-1a over the path as the file
+    // system sees it.
+    uint32_t hash = 2166136261u;
+    for (char16_t c : worldFileName) {
+        if (c == u'\\') c = u'/';
+#ifdef _WIN32
+        if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c - u'A' + u'a');
+#endif
+        hash = (hash ^ c) * 16777619u;
+    }
+    char hex[9];
+    std::snprintf(hex, sizeof hex, "%08x", hash);
+    return base + "-" + hex;
+}
+
+std::vector<std::string> Autosave::BackupsOf(const std::u16string& worldFileName) const {
+    std::vector<std::string> names;
+    const std::string key = WorldKey(worldFileName);
+    std::error_code ec;
+    for (const fs::directory_entry& e : fs::directory_iterator(Folder_, ec)) {
+        const std::string name = e.path().filename().string();
+        if (IsBackupOf(name, key)) names.push_back(e.path().string());
+    }
+    // Fixed-width times: name order is time order.
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+bool Autosave::Due(uint64_t nowMs, bool modified, uint64_t generation, uint64_t lastInputMs) {
+    if (!modified || WrittenGeneration_ == generation) {
+        PendingSince_.reset();
+        return false;
+    }
+    if (!PendingSince_) PendingSince_ = nowMs;
+    if (nowMs - *PendingSince_ < Policy_.IntervalMs) return false;
+    if (LastAttempt_ && nowMs - *LastAttempt_ < Policy_.IntervalMs) return false;
+    return nowMs >= lastInputMs && nowMs - lastInputMs >= Policy_.IdleMs;
+}
+
+BackupResult Autosave::Write(WorldDoc& doc, uint64_t nowMs, uint64_t generation, int64_t wallMs) {
+    BackupResult result;
+    LastAttempt_ = nowMs;
+    const std::string key = WorldKey(doc.WorldFileName);
+    char stamp[32];
+    std::snprintf(stamp, sizeof stamp, "%0*lld", static_cast<int>(StampDigits),
+                  static_cast<long long>(std::max<int64_t>(wallMs, 0)));
+    const fs::path target = fs::path(Folder_) / (key + "-" + stamp + ".raw");
+    try {
+        if (Folder_.empty()) RaiseQX("no backup folder");
+        std::error_code ec;
+        fs::create_directories(Folder_, ec);
+        if (ec) RaiseQX("cannot create the folder \"" + Folder_ + "\": " + ec.message());
+        if (!doc.WorldFileName.empty() &&
+            SamePlace(target, fs::path(WideToAnsiQX(doc.WorldFileName))))
+            RaiseQX("the backup would replace the world's own file");
+        TBufQX buf;
+        doc.WorldWrite(buf);
+        buf.SaveToFile(target.string());
+        const std::string origin = WideToAnsiQX(doc.WorldFileName);
+        SaveFileAtomicQX(OriginFile(Folder_, key), origin.data(),
+                         static_cast<int32_t>(origin.size()));
+    } catch (const ErrorQX& e) {
+        if (!PendingSince_) PendingSince_ = nowMs;
+        if (!FailureReported_)
+            result.Report = "The automatic backup could not be written (" + e.Message() +
+                            "). Save the world yourself to keep your changes.";
+        FailureReported_ = true;
+        return result;
+    }
+    FailureReported_ = false;
+    WrittenGeneration_ = generation;
+    PendingSince_.reset();
+    result.Written = true;
+    result.File = target.string();
+
+    std::vector<std::string> backups = BackupsOf(doc.WorldFileName);
+    const std::size_t keep = std::max<std::size_t>(Policy_.Keep, 1);
+    for (std::size_t i = 0; i + keep < backups.size(); ++i) {
+        std::error_code ec;
+        fs::remove(backups[i], ec); // one left behind is retried with the next backup
+    }
+    return result;
+}
+
+// --- SessionMark ---
+
+SessionMark::SessionMark(std::string folder, int64_t pid) : Folder_(std::move(folder)), Pid_(pid) {}
+
+SessionMark::~SessionMark() {
+    End();
+}
+
+std::string SessionMark::File() const {
+    return (fs::path(Folder_) / (MarkPrefix + std::to_string(Pid_) + MarkSuffix)).string();
+}
+
+bool SessionMark::Begin(std::string* error) {
+    try {
+        std::error_code ec;
+        fs::create_directories(Folder_, ec);
+        if (ec) RaiseQX("cannot create the folder \"" + Folder_ + "\": " + ec.message());
+        const std::string text = std::to_string(Pid_);
+        SaveFileAtomicQX(File(), text.data(), static_cast<int32_t>(text.size()));
+    } catch (const ErrorQX& e) {
+        if (error) *error = e.Message();
+        return false;
+    }
+    Active_ = true;
+    return true;
+}
+
+void SessionMark::End() noexcept {
+    if (!Active_) return;
+    Active_ = false;
+    std::error_code ec;
+    fs::remove(File(), ec);
+}
+
+// --- Recovery ---
+
+RecoveryOffer RecoveryFind(const std::string& folder, int64_t ownPid,
+                           const std::function<bool(int64_t)>& alive) {
+    RecoveryOffer offer;
+    std::error_code ec;
+    std::vector<fs::path> origins;
+    for (const fs::directory_entry& e : fs::directory_iterator(folder, ec)) {
+        const std::string name = e.path().filename().string();
+        if (StartsWith(name, MarkPrefix) && EndsWith(name, MarkSuffix)) {
+            const std::string digits = name.substr(std::string(MarkPrefix).size(),
+                                                   name.size() - std::string(MarkPrefix).size() -
+                                                       std::string(MarkSuffix).size());
+            if (!AllDigits(digits) || digits.size() > 18) continue;
+            const int64_t pid = std::stoll(digits);
+            if (pid == ownPid || (alive && alive(pid))) continue;
+            offer.StaleMarks.push_back(e.path().string());
+        } else if (EndsWith(name, ".origin")) {
+            origins.push_back(e.path());
+        }
+    }
+    if (offer.StaleMarks.empty()) return offer;
+
+    std::optional<fs::file_time_type> newest;
+    for (const fs::path& originFile : origins) {
+        const std::u16string origin = ReadOrigin(originFile.string());
+        Autosave lookup(folder);
+        const std::vector<std::string> backups = lookup.BackupsOf(origin);
+        if (backups.empty()) continue;
+        // The key in the backup names must be this origin's; an origin file copied by hand
+        // under another key is ignored.
+        if (originFile.stem().string() != Autosave::WorldKey(origin)) continue;
+        const std::string& backup = backups.back();
+        const std::optional<fs::file_time_type> backupTime = WriteTime(backup);
+        if (!backupTime) continue;
+        if (!origin.empty()) {
+            const std::optional<fs::file_time_type> savedTime =
+                WriteTime(fs::path(WideToAnsiQX(origin)));
+            if (savedTime && *savedTime >= *backupTime) continue; // saved since
+        }
+        if (newest && *newest >= *backupTime) continue;
+        newest = backupTime;
+        offer.Found = true;
+        offer.Backup = backup;
+        offer.Origin = origin;
+    }
+    return offer;
+}
+
+void RecoveryForget(const RecoveryOffer& offer) noexcept {
+    for (const std::string& mark : offer.StaleMarks) {
+        std::error_code ec;
+        fs::remove(mark, ec);
+    }
+}
+
+} // namespace gm

@@ -1,0 +1,38 @@
+#include "editing/StepRecorder.h"
+
+#include "editing/DocumentCommands.h"
+
+namespace gm {
+
+void StepRecorder::Before(bool dragging) {
+    // Within a drag the checkpoint of its first event stands.
+    if (Open_ && dragging) return;
+    if (Open_) Flush();
+    Commands_.BeforeChange();
+    Open_ = true;
+}
+
+void StepRecorder::After(bool modified, bool dragging, const std::string& label) {
+    if (modified && !Pending_) {
+        Pending_ = true;
+        Label_ = label;
+    }
+    if (!dragging) Flush();
+}
+
+void StepRecorder::Flush() {
+    if (!Open_) return;
+    // Events that changed nothing (most mouse moves) cost no snapshot.
+    if (Pending_) {
+        // A drag that came back to where it started is no step, and whatever the flag showed
+        // meanwhile goes back to what the history says.
+        if (!Commands_.AfterChange(Label_)) Commands_.ModifiedFromHistory();
+    } else {
+        Commands_.History().DropCheckpoint();
+    }
+    Open_ = false;
+    Pending_ = false;
+    Label_.clear();
+}
+
+} // namespace gm

@@ -1,0 +1,38 @@
+#pragma once
+// Turns a stream of input events that may edit the document (the 3D panel's mouse and keys) into
+// undo steps: one per key or click that changed something, one per drag however many moves it
+// took. For every event the window calls
+//
+//     recorder.Before(panel.Dragging());
+//     const PanelResult r = panel.MouseMove(m);          // or MouseDown, MouseUp, Key, ...
+//     recorder.After(r.Modified, panel.Dragging(), "Move");
+//
+// Before an undo, a redo, a save or anything that replaces the document, call Flush so that a
+// drag in progress becomes a step of its own first.
+
+#include <string>
+
+namespace gm {
+
+class DocumentCommands;
+
+class StepRecorder {
+public:
+    explicit StepRecorder(DocumentCommands& commands) : Commands_(commands) {}
+
+    // dragging: whether a drag was under way before this event.
+    void Before(bool dragging);
+    // modified: the event changed the document; dragging: a drag is under way after it; label
+    // names the step in the Edit menu (the first label of a drag's changes is kept).
+    void After(bool modified, bool dragging, const std::string& label);
+    // Ends an open step now: its changes become one undo step.
+    void Flush();
+
+private:
+    DocumentCommands& Commands_;
+    bool Open_ = false;    // a checkpoint is taken
+    bool Pending_ = false; // the document changed since
+    std::string Label_;
+};
+
+} // namespace gm
