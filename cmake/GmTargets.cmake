@@ -14,7 +14,12 @@ function(gm_apply_warnings target)
             target_compile_options(${target} PRIVATE $<$<NOT:$<CONFIG:Debug>>:-Wno-restrict>)
         endif()
     endif()
-    if(GM_SANITIZE AND NOT MSVC)
+    if(GM_FUZZ)
+        # Coverage for libFuzzer everywhere; only the fuzz executables link its main.
+        target_compile_options(${target} PRIVATE -fsanitize=fuzzer-no-link,address,undefined
+            -fno-sanitize-recover=all -fno-omit-frame-pointer)
+        target_link_options(${target} PRIVATE -fsanitize=address,undefined)
+    elseif(GM_SANITIZE AND NOT MSVC)
         target_compile_options(${target} PRIVATE -fsanitize=address,undefined -fno-omit-frame-pointer
             -fno-sanitize-recover=undefined)
         target_link_options(${target} PRIVATE -fsanitize=address,undefined)

@@ -4,6 +4,7 @@
 #include "foundation/PathResolver.h"
 #include "foundation/QX_Buf.h"
 #include "foundation/QX_Error.h"
+#include "foundation/QX_File.h"
 #include "foundation/QX_Str.h"
 
 #include <algorithm>
@@ -18,6 +19,11 @@ namespace {
 
 // Deeper text is damaged or hostile; the limit keeps the recursive reader off the stack's end.
 constexpr int MaxDepth = 256;
+// What one load may read. Without a cycle, files that each include the next several times
+// still multiply (four files of thirty includes each would read 810000 files), and one big file
+// included many times multiplies the tree's memory.
+constexpr int MaxFiles = 256;
+constexpr int64_t MaxBytes = 16 * 1024 * 1024;
 
 std::string NoMessage(const char* what, int no, int count) {
     // The number shown is how far past the last element of that kind the request was.
@@ -48,6 +54,8 @@ TBlockParElQX::~TBlockParElQX() = default;
 struct TBlockParQX::LoadCtx {
     std::string Folder;
     std::vector<std::string> Chain;
+    int Files = 0;     // read so far
+    int64_t Bytes = 0; // likewise
 };
 
 TBlockParElQX* TBlockParQX::FindEl(int32_t kind, const std::u16string& name) const noexcept {
@@ -193,9 +201,17 @@ void TBlockParQX::LoadFile(const std::string& fileName, LoadCtx& ctx, int depth)
     if (ec) key = fileName;
     if (std::find(ctx.Chain.begin(), ctx.Chain.end(), key) != ctx.Chain.end())
         RaiseQX("TBlockParQX.LoadFromFile. include cycle FileName=" + fileName);
+    if (++ctx.Files > MaxFiles)
+        RaiseQX("TBlockParQX.LoadFromFile. files>" + std::to_string(MaxFiles) +
+                " FileName=" + fileName);
 
+    TFileQX file(fileName);
+    ctx.Bytes += file.GetSize();
+    if (ctx.Bytes > MaxBytes)
+        RaiseQX("TBlockParQX.LoadFromFile. bytes>" + std::to_string(MaxBytes) +
+                " FileName=" + fileName);
     TBufQX buf;
-    buf.LoadFromFile(fileName);
+    buf.LoadFromFileObj(file);
 
     const std::string outerFolder = ctx.Folder;
     ctx.Folder = std::filesystem::path(fileName).parent_path().string();
@@ -261,7 +277,10 @@ void TBlockParQX::SaveEls(TBufQX& buf, int depth) const {
     const std::string indent(static_cast<std::size_t>(depth) * 4, ' ');
     for (TBlockParElQX* el = First(); el; el = el->Next) {
         if (el->Kind == TBlockParElQX::KindBlock) {
-            buf.AddStr(indent + WideToAnsiQX(el->Name) + " {\r\n");
+            // A header "= {" (or "=file {") reads as a block without a name; " {" would not
+            // read back at all.
+            const std::string name = el->Name.empty() ? "=" : WideToAnsiQX(el->Name);
+            buf.AddStr(indent + name + " {\r\n");
             if (el->Block) el->Block->SaveEls(buf, depth + 1);
             buf.AddStr(indent + "}\r\n");
         } else {

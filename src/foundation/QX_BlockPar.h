@@ -68,10 +68,13 @@ public:
 
     // Reads 8-bit text, or UTF-16LE text after a byte-order mark, from buf's Pointer on. Include
     // names in headers ("Name=file {") resolve against the current folder here, and against the
-    // including file's folder when loading from a file.
+    // including file's folder when loading from a file. Damage fails the load: a file that
+    // includes itself ("include cycle"), nesting deeper than 256 blocks ("depth>256"), and more
+    // than 256 files or 16 MiB read by one load ("files>256", "bytes>16777216").
     void LoadFromBuf(TBufQX& buf);
     void LoadFromFile(const std::string& fileName);
-    // Writes 8-bit text: four spaces per level, Name=Value and "Name {" ... "}", CR LF line ends.
+    // Writes 8-bit text: four spaces per level, Name=Value and "Name {" ... "}", CR LF line ends;
+    // a block without a name is written "= {", which reads back as one.
     void SaveToBuf(TBufQX& buf) const;
     void SaveToFile(const std::string& fileName) const; // atomic replace
 

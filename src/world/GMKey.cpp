@@ -442,6 +442,11 @@ void TKeyGM::KeySample(TBufQX& buf) {
     // A run must fit the buffer's 32-bit length; only absurd durations get here.
     if (static_cast<int64_t>(buf.Pointer) + 8 + 4 * n > kInt32Max)
         RaiseQX("TKeyGM.KeySample. n=" + std::to_string(n));
+    // The whole run at once: growing by the buffer's small step would copy a long run over and
+    // over.
+    const int32_t at = buf.Pointer;
+    buf.TestAddLenBuf(static_cast<int32_t>(8 + 4 * n));
+    buf.Pointer = at;
     buf.AddDWord(0);
     buf.AddDWord(static_cast<uint32_t>(n));
     for (int64_t s = 0; s < n; ++s) {

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 #include <unordered_map>
 
 #include "foundation/PathResolver.h"
@@ -206,6 +208,13 @@ void OptWrite(const OptState& opt, TBufQX& buf) {
 int64_t EndExport(WorldDoc& doc, Camera& camera, OptState& opt, const std::string& mapFile,
                   const std::string& optFile, const OptProgress& progress) {
     const EndNumbersGuard numbers(doc);
+    // A folder in a file's place fails only when it is to be replaced: for the visibility file
+    // that would be after the end file was replaced already.
+    for (const std::string* file : {&mapFile, &optFile}) {
+        std::error_code ec;
+        if (std::filesystem::is_directory(*file, ec))
+            RaiseQX("TFileQX.CreateNew. FileName=" + *file);
+    }
     CheckWorld(doc);
     if (!opt.Built && OptBuild(doc, camera, opt, progress) == OptCancelled) return OptCancelled;
     CheckCount(doc.Triangles.TriangleCount(), "triangles");

@@ -26,8 +26,10 @@ inline constexpr int OptLonCount = 360 / OptStep;       // 72: longitude 360 is 
 inline constexpr int OptPolarCount = 180 / OptStep + 1; // 37: both poles included
 // The visibility file numbers triangles, points and groups in 16 bits.
 inline constexpr int64_t OptMaxCount = 65535;
-// The end file's key pool stays below this; longer animations fail the export.
-inline constexpr int64_t EndKeyPoolLimit = 256 * 1024 * 1024;
+// The end file's key pool stays below this; longer animations fail the export. Four million
+// samples (over 22 hours of distinct animation) keep an export within a second and its memory
+// within reason, whatever a damaged world asks for.
+inline constexpr int64_t EndKeyPoolLimit = 16 * 1024 * 1024;
 inline constexpr int32_t OptBufGrow = 512 * 1024;
 
 // One unit with a bounding box.
@@ -72,9 +74,10 @@ void OptWrite(const OptState& opt, TBufQX& buf);
 // The whole export into mapFile (the end file) and optFile (the visibility file), real paths.
 // Builds opt when it is not built yet and returns its size figure. Everything is checked and
 // assembled in memory first, and each file is replaced atomically: a failure (raised as ErrorQX)
-// leaves both files as they were, except that a failure to write optFile comes after mapFile was
-// replaced. Point numbers are reset whichever way the export ends. A build stopped by progress
-// writes nothing and returns OptCancelled.
+// leaves both files as they were (a folder in the place of either file is refused first), except
+// that a failure to write optFile comes after mapFile was replaced. Point numbers are reset
+// whichever way the export ends. A build stopped by progress writes nothing and returns
+// OptCancelled.
 int64_t EndExport(WorldDoc& doc, Camera& camera, OptState& opt, const std::string& mapFile,
                   const std::string& optFile, const OptProgress& progress = {});
 

@@ -257,6 +257,25 @@ TEST(TBlockParQX, ReadWriteKeepsNamesAndValues) {
     EXPECT_EQ(Dump(second), Dump(first));
 }
 
+TEST(TBlockParQX, BlockWithoutNameIsWrittenSoThatItReadsBack) {
+    TBufQX buf;
+    buf.AddStr("= {\nx=1\n}\nA {={\n}\n}\n");
+    buf.PointerSet(0);
+    TBlockParQX first;
+    first.LoadFromBuf(buf);
+    ASSERT_EQ(first.Block_Count(), 2);
+    EXPECT_EQ(first.Block_GetName(0), u"");
+    EXPECT_EQ(first.Block_Get(1)->Block_GetName(0), u"");
+    const std::string text = Saved(first);
+    EXPECT_EQ(text, "= {\r\n    x=1\r\n}\r\nA {\r\n    = {\r\n    }\r\n}\r\n");
+    TBufQX again;
+    again.AddStr(text);
+    again.PointerSet(0);
+    TBlockParQX second;
+    second.LoadFromBuf(again);
+    EXPECT_EQ(Dump(second), Dump(first));
+}
+
 TEST_F(BlockParFiles, IncludesResolveAgainstTheIncludingFile) {
     Dir.Write("Units/main.txt", "A=sub\\Inc.txt {\nx=1\n}\nafter=1\n");
     Dir.Write("Units/Sub/inc.TXT", "y=2\nC=deeper.txt {\n}\n}\nignored=1\n");
@@ -292,6 +311,41 @@ TEST_F(BlockParFiles, IncludeFailures) {
     TBlockParQX twice;
     twice.LoadFromFile(Dir.Write("twice.txt", "A=leaf.txt {\n}\nB=leaf.txt {\n}\n"));
     EXPECT_EQ(Dump(twice), "A{v=[1]}B{v=[1]}");
+}
+
+// Blocks that each include file, `times` times.
+std::string Includes(const std::string& file, int times) {
+    std::string text;
+    for (int i = 0; i < times; ++i)
+        text += "A=" + file + " {\n}\n";
+    return text;
+}
+
+TEST_F(BlockParFiles, OneLoadReadsAtMost256FilesAnd16MiB) {
+    const std::string leaf = Dir.Write("leaf.txt", "v=1\n");
+    TBlockParQX full;
+    full.LoadFromFile(Dir.Write("full.txt", Includes("leaf.txt", 255))); // 256 files in all
+    EXPECT_EQ(full.Block_Count(), 255);
+    EXPECT_EQ(MessageOf([&] {
+                  TBlockParQX().LoadFromFile(Dir.Write("over.txt", Includes("leaf.txt", 256)));
+              }),
+              "TBlockParQX.LoadFromFile. files>256 FileName=" + leaf);
+
+    // No cycle, but without the limit three files of 30 includes each would read 27931 files.
+    Dir.Write("n1.txt", Includes("n2.txt", 30));
+    Dir.Write("n2.txt", Includes("n3.txt", 30));
+    Dir.Write("n3.txt", "v=1\n");
+    EXPECT_EQ(MessageOf([&] {
+                  TBlockParQX().LoadFromFile(Dir.Write("fan.txt", Includes("n1.txt", 30)));
+              }),
+              "TBlockParQX.LoadFromFile. files>256 FileName=" + Dir.File("n3.txt"));
+
+    // One big file included twice: the second is refused before it is read.
+    const std::string big = Dir.Write("big.txt", std::string(9 << 20, 'x'));
+    EXPECT_EQ(MessageOf([&] {
+                  TBlockParQX().LoadFromFile(Dir.Write("twice.txt", Includes("big.txt", 2)));
+              }),
+              "TBlockParQX.LoadFromFile. bytes>16777216 FileName=" + big);
 }
 
 TEST_F(BlockParFiles, SaveToFileRoundTrips) {

@@ -107,6 +107,28 @@ TEST_F(KeyBlobTest, EqualBlobsArePooledOnce) {
     EXPECT_EQ(pool.Buf.Len, cLen);
 }
 
+TEST_F(KeyBlobTest, EqualKeysOfALongAnimationAreSampledOnce) {
+    test::KeyTestUnit other;
+    unit.Length = other.Length = 20000000; // a million samples a key
+    KeyPool pool;
+    TKeyGM* a = MakeKey(unit, kThreeGroups);
+    EXPECT_EQ(a->KeyBlobAdd(scratch, pool), 0);
+    const int32_t aLen = scratch.Len;
+    // Equal inputs: the pooled blob is reused without sampling again (scratch stays as it was).
+    for (int i = 0; i < 1000; ++i) {
+        scratch.Clear();
+        EXPECT_EQ(MakeKey(other, kThreeGroups)->KeyBlobAdd(scratch, pool), 0);
+        ASSERT_EQ(scratch.Len, 0);
+    }
+    // Anything that changes the samples makes a new blob.
+    other.Offset = 20;
+    EXPECT_EQ(MakeKey(other, kThreeGroups)->KeyBlobAdd(scratch, pool), aLen);
+    other.Offset = 0;
+    other.Type = 1;
+    EXPECT_EQ(MakeKey(other, kThreeGroups)->KeyBlobAdd(scratch, pool), 2 * aLen);
+    EXPECT_EQ(pool.Buf.Len, 2 * aLen + scratch.Len);
+}
+
 // The offset of the first blob equal to `blob`, walking the pool blob by blob; -1 when none.
 int32_t LinearFind(const TBufQX& pool, const TBufQX& blob) {
     for (int32_t off = 0; off < pool.Len;) {

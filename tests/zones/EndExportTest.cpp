@@ -282,7 +282,7 @@ TEST_F(EndExportFailureTest, AnimationTooLongToSampleFailsBeforeSampling) {
     test::AddLine(Doc, u, a, a, Red, Red);
     u->TimeLength = 2000000000; // 100 million samples a key
     EXPECT_EQ(FailureOf(), "The colour animation of unit \"slow.txt\" needs 400000032 bytes of "
-                           "samples, more than the end file's limit of 268435456; shorten its "
+                           "samples, more than the end file's limit of 16777216; shorten its "
                            "time length");
     ExpectFilesUntouched();
     // A hidden line's keys are not sampled, so they cannot fail.
