@@ -4,7 +4,6 @@
 #include <cmath>
 #include <filesystem>
 #include <ostream>
-#include <random>
 #include <system_error>
 
 #include "cli/WorldJson.h"
@@ -49,18 +48,6 @@ std::u16string StoredDescPath(std::string_view desc) {
     for (char16_t& c : path)
         if (c == u'/') c = u'\\';
     return path;
-}
-
-// A name beside target for writing it before it replaces target.
-std::string TempBeside(const std::string& target) {
-    std::random_device rd;
-    return target + ".gm-" + std::to_string(rd()) + ".tmp";
-}
-
-// Removes a temporary file left by a failed command; a file that is not there is fine.
-void RemoveQuietly(const std::string& file) {
-    std::error_code ec;
-    std::filesystem::remove(file, ec);
 }
 
 } // namespace
@@ -126,23 +113,7 @@ int64_t CmdExport(const std::string& worldFile, const std::string& mapFile,
     LoadWorld(doc, worldFile);
     Camera camera;
     OptState opt;
-    // The export replaces each file atomically but one after the other; writing both beside
-    // their targets first means a failure on the second leaves neither target touched.
-    const std::string mapTemp = TempBeside(mapFile), optTemp = TempBeside(optFile);
-    try {
-        const int64_t size = EndExport(doc, camera, opt, mapTemp, optTemp);
-        std::filesystem::rename(mapTemp, mapFile);
-        std::filesystem::rename(optTemp, optFile);
-        return size;
-    } catch (const std::filesystem::filesystem_error& e) {
-        RemoveQuietly(mapTemp);
-        RemoveQuietly(optTemp);
-        RaiseQX("Cannot replace " + e.path2().string() + ": " + e.code().message());
-    } catch (...) {
-        RemoveQuietly(mapTemp);
-        RemoveQuietly(optTemp);
-        throw;
-    }
+    return EndExport(doc, camera, opt, mapFile, optFile);
 }
 
 void CmdPlace(const CliPlaceOptions& options) {

@@ -226,24 +226,39 @@ void TFileQX::Write(const void* block, int32_t n) {
     if (done != n) RaiseWrite(FileName, n);
 }
 
-// The target is replaced only after the whole content is on disk in a file beside it, so a failed
-// save (full disk, folder gone, a directory in the way) leaves the old file as it was. Messages
-// name the target, which is the name the user knows.
-void SaveFileAtomicQX(const std::string& fileName, const void* data, int32_t len) {
+namespace {
+
+// A file written in full beside its target, waiting to replace it.
+struct PendingFileQX {
+    std::string FileName; // the name the user gave, for messages
+    std::string Target;   // the file actually replaced (a symbolic link's file)
+    std::string Dir;
+    std::string Temp;
+};
+
+void DiscardPending(const PendingFileQX& p) noexcept {
+#ifdef _WIN32
+    DeleteFileA(p.Temp.c_str());
+#else
+    ::unlink(p.Temp.c_str());
+#endif
+}
+
+PendingFileQX WritePending(const std::string& fileName, const void* data, int32_t len) {
     if (len < 0) RaiseWrite(fileName, len);
     std::random_device rd;
     const auto* bytes = static_cast<const uint8_t*>(data);
+    PendingFileQX p{fileName, fileName, {}, {}};
 #ifdef _WIN32
     const std::size_t cut = fileName.find_last_of("\\/:");
-    const std::string dir = cut == std::string::npos ? std::string() : fileName.substr(0, cut + 1);
+    p.Dir = cut == std::string::npos ? std::string() : fileName.substr(0, cut + 1);
     const std::string base = cut == std::string::npos ? fileName : fileName.substr(cut + 1);
     if (base.empty()) RaiseFile("CreateNew", fileName);
-    std::string temp;
     HANDLE h = INVALID_HANDLE_VALUE;
     for (int attempt = 0; attempt < 16 && h == INVALID_HANDLE_VALUE; ++attempt) {
-        temp = dir + base + "." + TempSuffix(rd) + ".tmp";
-        h = CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
-                        nullptr);
+        p.Temp = p.Dir + base + "." + TempSuffix(rd) + ".tmp";
+        h = CreateFileA(p.Temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                        FILE_ATTRIBUTE_NORMAL, nullptr);
         if (h == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) break;
     }
     if (h == INVALID_HANDLE_VALUE) RaiseFile("CreateNew", fileName);
@@ -257,38 +272,31 @@ void SaveFileAtomicQX(const std::string& fileName, const void* data, int32_t len
     const bool flushed = FlushFileBuffers(h) != 0;
     const bool closed = CloseHandle(h) != 0;
     if (done != len || !flushed || !closed) {
-        DeleteFileA(temp.c_str());
+        DiscardPending(p);
         RaiseWrite(fileName, len);
-    }
-    if (!MoveFileExA(temp.c_str(), fileName.c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        DeleteFileA(temp.c_str());
-        RaiseFile("CreateNew", fileName);
     }
 #else
     // Through a symbolic link the file it points to is replaced; the link stays a link.
-    std::string target = fileName;
     struct stat st {};
-    if (::lstat(target.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+    if (::lstat(p.Target.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
         std::error_code ec;
-        auto real = std::filesystem::canonical(target, ec);
-        if (!ec) target = real.string();
+        auto real = std::filesystem::canonical(p.Target, ec);
+        if (!ec) p.Target = real.string();
     }
-    const std::size_t cut = target.rfind('/');
-    const std::string dir = cut == std::string::npos ? std::string() : target.substr(0, cut + 1);
-    const std::string base = cut == std::string::npos ? target : target.substr(cut + 1);
+    const std::size_t cut = p.Target.rfind('/');
+    p.Dir = cut == std::string::npos ? std::string() : p.Target.substr(0, cut + 1);
+    const std::string base = cut == std::string::npos ? p.Target : p.Target.substr(cut + 1);
     if (base.empty()) RaiseFile("CreateNew", fileName);
 
-    std::string temp;
     int fd = -1;
     for (int attempt = 0; attempt < 16 && fd < 0; ++attempt) {
-        temp = dir + "." + base + "." + TempSuffix(rd) + ".tmp";
-        fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        p.Temp = p.Dir + "." + base + "." + TempSuffix(rd) + ".tmp";
+        fd = ::open(p.Temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0 && errno != EEXIST) break;
     }
     if (fd < 0) RaiseFile("CreateNew", fileName);
     // A replaced file keeps its permissions.
-    if (::stat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode)) ::fchmod(fd, st.st_mode & 07777);
+    if (::stat(p.Target.c_str(), &st) == 0 && S_ISREG(st.st_mode)) ::fchmod(fd, st.st_mode & 07777);
 
     int32_t done = 0;
     while (done < len) {
@@ -300,20 +308,66 @@ void SaveFileAtomicQX(const std::string& fileName, const void* data, int32_t len
     const bool synced = done == len && ::fsync(fd) == 0;
     const bool closed = ::close(fd) == 0;
     if (!synced || !closed) {
-        ::unlink(temp.c_str());
+        DiscardPending(p);
         RaiseWrite(fileName, len);
     }
-    if (::rename(temp.c_str(), target.c_str()) != 0) {
-        ::unlink(temp.c_str());
-        RaiseFile("CreateNew", fileName);
+#endif
+    return p;
+}
+
+void CommitPending(const PendingFileQX& p) {
+#ifdef _WIN32
+    if (!MoveFileExA(p.Temp.c_str(), p.FileName.c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        DiscardPending(p);
+        RaiseFile("CreateNew", p.FileName);
+    }
+#else
+    if (::rename(p.Temp.c_str(), p.Target.c_str()) != 0) {
+        DiscardPending(p);
+        RaiseFile("CreateNew", p.FileName);
     }
     // Make the rename itself durable; a folder that cannot be synced is no reason to fail.
-    int dfd = ::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    int dfd = ::open(p.Dir.empty() ? "." : p.Dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dfd >= 0) {
         ::fsync(dfd);
         ::close(dfd);
     }
 #endif
+}
+
+} // namespace
+
+// The target is replaced only after the whole content is on disk in a file beside it, so a failed
+// save (full disk, folder gone, a directory in the way) leaves the old file as it was. Messages
+// name the target, which is the name the user knows.
+void SaveFileAtomicQX(const std::string& fileName, const void* data, int32_t len) {
+    CommitPending(WritePending(fileName, data, len));
+}
+
+// Every file is written in full before the first target is replaced, so a full disk or a write
+// error leaves all targets as they were.
+void SaveFilesAtomicQX(const std::vector<FileContentQX>& files) {
+    std::vector<PendingFileQX> pending;
+    pending.reserve(files.size());
+    try {
+        for (const FileContentQX& f : files)
+            pending.push_back(WritePending(f.FileName, f.Data, f.Len));
+    } catch (...) {
+        for (const PendingFileQX& p : pending)
+            DiscardPending(p);
+        throw;
+    }
+    for (std::size_t i = 0; i < pending.size(); ++i) {
+        try {
+            CommitPending(pending[i]);
+        } catch (...) {
+            // A failed commit removed its own temporary file; the later ones are still there.
+            for (std::size_t j = i + 1; j < pending.size(); ++j)
+                DiscardPending(pending[j]);
+            throw;
+        }
+    }
 }
 
 } // namespace gm

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace gm {
 
@@ -53,5 +54,16 @@ private:
 // temporary file in the target's folder, which then replaces the target atomically. Failures carry
 // the TFileQX message of the step that failed.
 void SaveFileAtomicQX(const std::string& fileName, const void* data, int32_t len);
+
+struct FileContentQX {
+    std::string FileName;
+    const void* Data = nullptr;
+    int32_t Len = 0;
+};
+
+// Saves several files that belong together: all are written beside their targets before any
+// target is replaced, so a write failure leaves every target untouched. Only a failure of the
+// final renames themselves can leave the earlier targets replaced.
+void SaveFilesAtomicQX(const std::vector<FileContentQX>& files);
 
 } // namespace gm

@@ -208,8 +208,8 @@ void OptWrite(const OptState& opt, TBufQX& buf) {
 int64_t EndExport(WorldDoc& doc, Camera& camera, OptState& opt, const std::string& mapFile,
                   const std::string& optFile, const OptProgress& progress) {
     const EndNumbersGuard numbers(doc);
-    // A folder in a file's place fails only when it is to be replaced: for the visibility file
-    // that would be after the end file was replaced already.
+    // A folder in a file's place would fail only at the final renames, after the end file was
+    // replaced already: refuse it first.
     for (const std::string* file : {&mapFile, &optFile}) {
         std::error_code ec;
         if (std::filesystem::is_directory(*file, ec))
@@ -251,8 +251,8 @@ int64_t EndExport(WorldDoc& doc, Camera& camera, OptState& opt, const std::strin
     AddBytes(map, pool.Buf.Data, pool.Buf.Len);
     AddBytes(map, body.Data, body.Len);
 
-    SaveFileAtomicQX(mapFile, map.Data, map.Len);
-    SaveFileAtomicQX(optFile, vis.Data, vis.Len);
+    // The two files belong together: neither is replaced unless both are written.
+    SaveFilesAtomicQX({{mapFile, map.Data, map.Len}, {optFile, vis.Data, vis.Len}});
     return opt.Size;
 }
 

@@ -169,6 +169,29 @@ TEST_F(FileTest, FailedAtomicSaveLeavesEverythingAsItWas) {
     EXPECT_EQ(MessageOf([&] { b.SaveToFile(lost); }), "TFileQX.CreateNew. FileName=" + lost);
 }
 
+TEST_F(FileTest, FilesSavedTogetherAreReplacedOnlyWhenAllAreWritten) {
+    const std::string map = Dir.Write("edit.map", "old map");
+    const std::string opt = Dir.Write("edit.opt", "old opt");
+    SaveFilesAtomicQX({{map, "new map", 7}, {opt, "new opt!", 8}});
+    EXPECT_EQ(test::TempDir::Read(map), "new map");
+    EXPECT_EQ(test::TempDir::Read(opt), "new opt!");
+
+    // The second cannot be written: the first stays as it was, and no temporary file is left.
+    const std::string lost = Dir.File("gone/edit.opt");
+    EXPECT_EQ(MessageOf([&] {
+                  SaveFilesAtomicQX({{map, "third", 5}, {lost, "x", 1}});
+              }),
+              "TFileQX.CreateNew. FileName=" + lost);
+    EXPECT_EQ(test::TempDir::Read(map), "new map");
+    EXPECT_EQ(MessageOf([&] {
+                  SaveFilesAtomicQX({{map, "third", 5}, {opt, "x", -1}});
+              }),
+              "TFileQX.Write. FileName=" + opt + " kolbyte=-1");
+    EXPECT_EQ(test::TempDir::Read(map), "new map");
+    EXPECT_EQ(test::TempDir::Read(opt), "new opt!");
+    EXPECT_EQ(Entries(Dir.Path()), (std::vector<std::string>{"edit.map", "edit.opt"}));
+}
+
 #ifndef _WIN32
 TEST_F(FileTest, AtomicSaveKeepsModeAndLinks) {
     const std::string real = Dir.Write("real.txt", "1");

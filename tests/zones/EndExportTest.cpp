@@ -335,6 +335,13 @@ TEST_F(EndExportFailureTest, UnwritableTargetRaisesTheFileError) {
     EXPECT_NE(message.find("missing/edit.map"), std::string::npos) << message;
     MapPath = Dir.File("edit.map");
     ExpectFilesUntouched();
+
+    // The end file is written first: it must not be replaced when the visibility file fails.
+    OptPath = Dir.File("missing/edit.opt");
+    const std::string second = FailureOf();
+    EXPECT_NE(second.find("missing/edit.opt"), std::string::npos) << second;
+    OptPath = Dir.File("edit.opt");
+    ExpectFilesUntouched();
 }
 
 // --- The pieces ---------------------------------------------------------------------------
