@@ -68,6 +68,7 @@ int RunFuzzInput(FuzzBody body, const uint8_t* data, std::size_t size) {
     // here, made on the first input and removed at exit.
     static FuzzContext ctx;
     ctx.SampleBudget = 2 << 20; // half a million samples
+    ctx.TextBudget = 256 << 10;
     try {
         ctx.Clean();
         body(ctx, std::string_view(reinterpret_cast<const char*>(data), size));

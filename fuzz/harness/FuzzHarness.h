@@ -33,6 +33,11 @@ public:
     // exports beyond it are skipped there (sampling works alike for a few samples and for
     // millions). Replays have none.
     int64_t SampleBudget = std::numeric_limits<int64_t>::max();
+    // Bytes of parameter-block text a load may read, includes counted. Instrumented, each byte
+    // costs some 60 bytes of memory and a few hundred nanoseconds, so texts beyond it are skipped
+    // while fuzzing (the reader and its limits work alike for small and big texts). Replays have
+    // none.
+    int64_t TextBudget = std::numeric_limits<int64_t>::max();
 
     FuzzContext();
     ~FuzzContext();

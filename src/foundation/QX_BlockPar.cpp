@@ -19,11 +19,6 @@ namespace {
 
 // Deeper text is damaged or hostile; the limit keeps the recursive reader off the stack's end.
 constexpr int MaxDepth = 256;
-// What one load may read. Without a cycle, files that each include the next several times
-// still multiply (four files of thirty includes each would read 810000 files), and one big file
-// included many times multiplies the tree's memory.
-constexpr int MaxFiles = 256;
-constexpr int64_t MaxBytes = 16 * 1024 * 1024;
 
 std::string NoMessage(const char* what, int no, int count) {
     // The number shown is how far past the last element of that kind the request was.
@@ -54,6 +49,7 @@ TBlockParElQX::~TBlockParElQX() = default;
 struct TBlockParQX::LoadCtx {
     std::string Folder;
     std::vector<std::string> Chain;
+    BlockParLimits Limits;
     int Files = 0;     // read so far
     int64_t Bytes = 0; // likewise
 };
@@ -180,8 +176,9 @@ void TBlockParQX::LoadFromBuf(TBufQX& buf) {
     LoadBuf(buf, ctx, 0);
 }
 
-void TBlockParQX::LoadFromFile(const std::string& fileName) {
+void TBlockParQX::LoadFromFile(const std::string& fileName, const BlockParLimits& limits) {
     LoadCtx ctx;
+    ctx.Limits = limits;
     LoadFile(fileName, ctx, 0);
 }
 
@@ -201,14 +198,14 @@ void TBlockParQX::LoadFile(const std::string& fileName, LoadCtx& ctx, int depth)
     if (ec) key = fileName;
     if (std::find(ctx.Chain.begin(), ctx.Chain.end(), key) != ctx.Chain.end())
         RaiseQX("TBlockParQX.LoadFromFile. include cycle FileName=" + fileName);
-    if (++ctx.Files > MaxFiles)
-        RaiseQX("TBlockParQX.LoadFromFile. files>" + std::to_string(MaxFiles) +
+    if (++ctx.Files > ctx.Limits.Files)
+        RaiseQX("TBlockParQX.LoadFromFile. files>" + std::to_string(ctx.Limits.Files) +
                 " FileName=" + fileName);
 
     TFileQX file(fileName);
     ctx.Bytes += file.GetSize();
-    if (ctx.Bytes > MaxBytes)
-        RaiseQX("TBlockParQX.LoadFromFile. bytes>" + std::to_string(MaxBytes) +
+    if (ctx.Bytes > ctx.Limits.Bytes)
+        RaiseQX("TBlockParQX.LoadFromFile. bytes>" + std::to_string(ctx.Limits.Bytes) +
                 " FileName=" + fileName);
     TBufQX buf;
     buf.LoadFromFileObj(file);

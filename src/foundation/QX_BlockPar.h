@@ -34,6 +34,14 @@ public:
     TBlockParElQX& operator=(const TBlockParElQX&) = delete;
 };
 
+// What one load from a file may read. Files that each include the next several times multiply
+// without a cycle (four files of thirty includes each would read 810000 files), and every byte
+// read becomes tree memory (a line "a=b" of four bytes costs a parameter of some 150 bytes).
+struct BlockParLimits {
+    int Files = 256;
+    int64_t Bytes = 4 * 1024 * 1024;
+};
+
 class TBlockParQX {
 public:
     TBlockParQX() = default;
@@ -70,9 +78,10 @@ public:
     // names in headers ("Name=file {") resolve against the current folder here, and against the
     // including file's folder when loading from a file. Damage fails the load: a file that
     // includes itself ("include cycle"), nesting deeper than 256 blocks ("depth>256"), and more
-    // than 256 files or 16 MiB read by one load ("files>256", "bytes>16777216").
+    // than 256 files or 4 MiB read by one load ("files>256", "bytes>4194304", or the limits
+    // given).
     void LoadFromBuf(TBufQX& buf);
-    void LoadFromFile(const std::string& fileName);
+    void LoadFromFile(const std::string& fileName, const BlockParLimits& limits = {});
     // Writes 8-bit text: four spaces per level, Name=Value and "Name {" ... "}", CR LF line ends;
     // a block without a name is written "= {", which reads back as one.
     void SaveToBuf(TBufQX& buf) const;

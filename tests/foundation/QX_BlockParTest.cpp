@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 
 namespace gm {
@@ -321,7 +322,7 @@ std::string Includes(const std::string& file, int times) {
     return text;
 }
 
-TEST_F(BlockParFiles, OneLoadReadsAtMost256FilesAnd16MiB) {
+TEST_F(BlockParFiles, OneLoadReadsAtMost256FilesAnd4MiB) {
     const std::string leaf = Dir.Write("leaf.txt", "v=1\n");
     TBlockParQX full;
     full.LoadFromFile(Dir.Write("full.txt", Includes("leaf.txt", 255))); // 256 files in all
@@ -341,11 +342,23 @@ TEST_F(BlockParFiles, OneLoadReadsAtMost256FilesAnd16MiB) {
               "TBlockParQX.LoadFromFile. files>256 FileName=" + Dir.File("n3.txt"));
 
     // One big file included twice: the second is refused before it is read.
-    const std::string big = Dir.Write("big.txt", std::string(9 << 20, 'x'));
+    const std::string big = Dir.Write("big.txt", std::string(3 << 20, 'x'));
     EXPECT_EQ(MessageOf([&] {
                   TBlockParQX().LoadFromFile(Dir.Write("twice.txt", Includes("big.txt", 2)));
               }),
-              "TBlockParQX.LoadFromFile. bytes>16777216 FileName=" + big);
+              "TBlockParQX.LoadFromFile. bytes>4194304 FileName=" + big);
+
+    // A caller may set tighter limits.
+    const int64_t room =
+        static_cast<int64_t>(std::filesystem::file_size(Dir.File("full.txt"))) + 10;
+    EXPECT_EQ(MessageOf([&] {
+                  TBlockParQX().LoadFromFile(Dir.File("full.txt"), {.Files = 10, .Bytes = 1 << 20});
+              }),
+              "TBlockParQX.LoadFromFile. files>10 FileName=" + leaf);
+    EXPECT_EQ(MessageOf([&] {
+                  TBlockParQX().LoadFromFile(Dir.File("full.txt"), {.Files = 300, .Bytes = room});
+              }),
+              "TBlockParQX.LoadFromFile. bytes>" + std::to_string(room) + " FileName=" + leaf);
 }
 
 TEST_F(BlockParFiles, SaveToFileRoundTrips) {
