@@ -1,8 +1,8 @@
 #include "editor/Form_About.h"
+#include "editor/CentreOnDesktop.h"
 
 #include <QLabel>
 #include <QPushButton>
-#include <QScreen>
 #include <QShowEvent>
 
 #include "foundation/QX_Str.h"
@@ -17,14 +17,6 @@ QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, int x,
     label->setObjectName(QString::fromLatin1(name));
     label->move(x, y);
     return label;
-}
-
-void CentreOnDesktop(QWidget& w) {
-    if (const QScreen* s = w.screen()) {
-        QRect frame = w.frameGeometry();
-        frame.moveCenter(s->availableGeometry().center());
-        w.move(frame.topLeft());
-    }
 }
 
 } // namespace

@@ -1,11 +1,11 @@
 #include "editor/Form_Options.h"
+#include "editor/CentreOnDesktop.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QScreen>
 #include <QShowEvent>
 #include <QString>
 #include <QTabWidget>
@@ -115,12 +115,7 @@ void TFormOptions::done(int result) {
 void TFormOptions::showEvent(QShowEvent* event) {
     if (!event->spontaneous()) {
         FormShow();
-        // Centred on the desktop rather than over the main window.
-        if (const QScreen* s = screen()) {
-            QRect frame = frameGeometry();
-            frame.moveCenter(s->availableGeometry().center());
-            move(frame.topLeft());
-        }
+        CentreOnDesktop(*this);
     }
     QDialog::showEvent(event);
 }

@@ -1,4 +1,5 @@
 #include "editor/Form_SaveEnd.h"
+#include "editor/CentreOnDesktop.h"
 
 #include <QApplication>
 #include <QHeaderView>
@@ -7,7 +8,6 @@
 #include <QMessageBox>
 #include <QProgressDialog>
 #include <QPushButton>
-#include <QScreen>
 #include <QShowEvent>
 #include <QTableWidget>
 #include <memory>
@@ -129,11 +129,7 @@ void TFormSaveEnd::BitBtnSaveTestClick() {
 void TFormSaveEnd::showEvent(QShowEvent* event) {
     if (!event->spontaneous()) {
         FormShow();
-        if (const QScreen* s = screen()) {
-            QRect frame = frameGeometry();
-            frame.moveCenter(s->availableGeometry().center());
-            move(frame.topLeft());
-        }
+        CentreOnDesktop(*this);
     }
     QDialog::showEvent(event);
 }

@@ -1,4 +1,5 @@
 #include "editor/Form_UnitPath.h"
+#include "editor/CentreOnDesktop.h"
 
 #include <QAbstractTableModel>
 #include <QApplication>
@@ -7,7 +8,6 @@
 #include <QHideEvent>
 #include <QPainter>
 #include <QPushButton>
-#include <QScreen>
 #include <QShowEvent>
 #include <QStyledItemDelegate>
 
@@ -161,11 +161,7 @@ void TFormUnitPath::BitBtn1Click() {
 void TFormUnitPath::showEvent(QShowEvent* event) {
     if (!event->spontaneous()) {
         FormShow();
-        if (const QScreen* s = screen()) {
-            QRect frame = frameGeometry();
-            frame.moveCenter(s->availableGeometry().center());
-            move(frame.topLeft());
-        }
+        CentreOnDesktop(*this);
     }
     QDialog::showEvent(event);
 }
