@@ -147,13 +147,16 @@ std::u16string GetStrParExQX(const std::u16string& s, int np1, int np2,
 // ---------------------------------------------------------------------------------------------
 // Comments and trimming
 
+std::u16string_view TrimViewQX(std::u16string_view s) {
+    while (!s.empty() && IsTrimmed(s.front()))
+        s.remove_prefix(1);
+    while (!s.empty() && IsTrimmed(s.back()))
+        s.remove_suffix(1);
+    return s;
+}
+
 std::u16string TrimQX(const std::u16string& s) {
-    std::size_t b = 0, e = s.size();
-    while (b < e && IsTrimmed(s[b]))
-        ++b;
-    while (e > b && IsTrimmed(s[e - 1]))
-        --e;
-    return s.substr(b, e - b);
+    return std::u16string(TrimViewQX(s));
 }
 
 std::u16string DelCommentQX(const std::u16string& s) {
@@ -173,7 +176,7 @@ bool IsIntQX(const std::u16string& s) {
     return std::all_of(s.begin(), s.end(), [](char16_t c) { return IsDigit(c) || c == u'-'; });
 }
 
-uint32_t StrToUIntQX(const std::u16string& s) {
+uint32_t StrToUIntQX(std::u16string_view s) {
     uint32_t v = 0;
     for (char16_t c : s)
         if (IsDigit(c)) v = v * 10u + static_cast<uint32_t>(c - u'0');
@@ -213,7 +216,7 @@ std::u16string ByteToHexQX(uint8_t b) {
     return std::u16string{Digits[b >> 4], Digits[b & 15]};
 }
 
-uint32_t HexToIntQX(const std::u16string& s) {
+uint32_t HexToIntQX(std::u16string_view s) {
     uint32_t v = 0;
     for (char16_t c : s) {
         uint32_t d;

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace gm {
 
@@ -44,15 +45,17 @@ std::u16string GetStrParExQX(const std::u16string& s, int np1, int np2, const st
 
 // --- Comments and trimming ---
 std::u16string TrimQX(const std::u16string& s);
+// TrimQX without a copy, for readers that must not allocate.
+std::u16string_view TrimViewQX(std::u16string_view s);
 std::u16string DelCommentQX(const std::u16string& s);
 
 // --- Numbers ---
 bool IsIntQX(const std::u16string& s);
-uint32_t StrToUIntQX(const std::u16string& s);
+uint32_t StrToUIntQX(std::u16string_view s);
 int32_t StrToIntQX(const std::u16string& s);
 float StrToFloatQX(const std::u16string& s);
 std::u16string ByteToHexQX(uint8_t b);
-uint32_t HexToIntQX(const std::u16string& s);
+uint32_t HexToIntQX(std::u16string_view s);
 
 // --- Other text functions ---
 std::u16string LowerQX(const std::u16string& s);

@@ -57,44 +57,6 @@ std::vector<std::u16string_view> SplitItems(const std::u16string& text) {
     }
 }
 
-// The lenient readers of the text utilities (StrToUIntQX, HexToIntQX, TrimQX) over views, so
-// that reading a key allocates nothing: a world holds hundreds of thousands of keys.
-uint32_t UIntOf(std::u16string_view s) {
-    uint32_t v = 0;
-    for (char16_t c : s)
-        if (c >= u'0' && c <= u'9') v = v * 10u + static_cast<uint32_t>(c - u'0');
-    return v;
-}
-
-uint32_t HexOf(std::u16string_view s) {
-    uint32_t v = 0;
-    for (char16_t c : s) {
-        uint32_t d;
-        if (c >= u'0' && c <= u'9')
-            d = static_cast<uint32_t>(c - u'0');
-        else if (c >= u'a' && c <= u'f')
-            d = static_cast<uint32_t>(c - u'a' + 10);
-        else if (c >= u'A' && c <= u'F')
-            d = static_cast<uint32_t>(c - u'A' + 10);
-        else
-            continue;
-        v = v * 16u + d;
-    }
-    return v;
-}
-
-bool IsTrimmed(char16_t c) {
-    return c == 0 || c == 9 || c == 10 || c == 13 || c == 32;
-}
-
-std::u16string_view Trimmed(std::u16string_view s) {
-    while (!s.empty() && IsTrimmed(s.front()))
-        s.remove_prefix(1);
-    while (!s.empty() && IsTrimmed(s.back()))
-        s.remove_suffix(1);
-    return s;
-}
-
 // Decimal digits of v, as IntToWideQX writes them.
 void AppendDecimal(std::u16string& s, uint32_t v) {
     char16_t digits[10];
@@ -267,7 +229,7 @@ void TKeyGM::Load(const std::u16string& text) {
     const auto item = [&items](uint64_t k) {
         return k < items.size() ? items[k] : std::u16string_view();
     };
-    const uint64_t n = UIntOf(item(0));
+    const uint64_t n = StrToUIntQX(item(0));
     const uint64_t rows = static_cast<uint64_t>(Rows_);
     // Every key needs a duration and a value per group: a count the text cannot back is damage,
     // and is rejected before the key grows to it.
@@ -286,14 +248,14 @@ void TKeyGM::Load(const std::u16string& text) {
 
     Total = 0;
     for (int32_t i = 0; i < Count_; ++i) {
-        SetDuration(i, static_cast<int32_t>(UIntOf(item(1 + static_cast<uint64_t>(i)))));
+        SetDuration(i, static_cast<int32_t>(StrToUIntQX(item(1 + static_cast<uint64_t>(i)))));
         Total += Walked(Duration(i));
     }
 
     uint64_t next = 1 + n;
     for (int32_t g = 0; g < Rows_; ++g) {
         for (int32_t k = 0; k < Count_; ++k) {
-            const std::u16string_view value = Trimmed(item(next++));
+            const std::u16string_view value = TrimViewQX(item(next++));
             // Parts are separated by single spaces; an empty item has no parts.
             const int32_t parts =
                 value.empty()
@@ -305,7 +267,7 @@ void TKeyGM::Load(const std::u16string& text) {
             for (int32_t b = 0; b < Size_; ++b) {
                 std::size_t end = value.find(u' ', start);
                 if (end == std::u16string_view::npos) end = value.size();
-                out[b] = static_cast<uint8_t>(HexOf(value.substr(start, end - start)) & 0xffu);
+                out[b] = static_cast<uint8_t>(HexToIntQX(value.substr(start, end - start)) & 0xffu);
                 start = end + 1;
             }
         }
