@@ -9,6 +9,7 @@
 #include <CLI/CLI.hpp>
 
 #include "cli/CliCommands.h"
+#include "editing/DataFolders.h"
 #include "foundation/QX_Error.h"
 
 namespace {
@@ -31,10 +32,11 @@ constexpr const char* Footer = R"(Commands:
   export WORLD.raw OUT.map OUT.opt
       Writes the game's end file and visibility file exactly as "Save test" does (bounding
       boxes of every unit computed first) and prints "Opt size: N".
-  place --unit-path DIR [--in WORLD.raw | --radius R] --out OUT.raw DESC@LON,POLAR ...
+  place [--unit-path DIR] [--in WORLD.raw | --radius R] --out OUT.raw DESC@LON,POLAR ...
       Starts from an empty world of radius R (at least 500, default 1000) or from WORLD.raw,
-      places each unit description DESC (relative to DIR; stored lower case with "\") at
-      longitude LON and polar angle POLAR (degrees, 0..180), in order, and saves OUT.
+      places each unit description DESC (relative to DIR, by default the bundled example
+      units; stored lower case with "\") at longitude LON and polar angle POLAR (degrees,
+      0..180), in order, and saves OUT.
 
 Each command's own options: gridmoor-cli COMMAND --help.
 
@@ -67,8 +69,9 @@ int main(int argc, char** argv) {
     exportCmd->add_option("OPT", optFile, "Visibility file to write (*.opt)")->required();
 
     CLI::App* placeCmd = app.add_subcommand("place", "Place unit descriptions and save the world");
-    placeCmd->add_option("--unit-path", place.UnitPath, "Folder the descriptions are relative to")
-        ->required();
+    placeCmd->add_option("--unit-path", place.UnitPath,
+                         "Folder the descriptions are relative to (default: the bundled example "
+                         "units)");
     CLI::Option* inOpt =
         placeCmd->add_option("--in", place.InFile, "World to start from (default: empty world)");
     placeCmd
@@ -113,6 +116,7 @@ int main(int argc, char** argv) {
             std::cout << "Opt size: " << size << '\n';
         } else if (*placeCmd) {
             if (!radius.empty()) place.Radius = gm::ParseRadius(radius);
+            if (place.UnitPath.empty()) place.UnitPath = gm::BundledUnitFolder();
             for (const std::string& text : placements)
                 place.Placements.push_back(*gm::ParsePlacement(text));
             gm::CmdPlace(place);

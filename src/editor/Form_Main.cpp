@@ -2,6 +2,9 @@
 
 #include "editing/PanelPick.h"
 
+#include <algorithm>
+#include <utility>
+
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -36,7 +39,7 @@ constexpr int PanelHeight = 600;
 
 TFormMain::TFormMain(ISettingsStore& store, std::u16string startDir,
                      const SettingsDefaults& defaults, QWidget* parent)
-    : QMainWindow(parent), Store_(store), StartDir_(std::move(startDir)),
+    : QMainWindow(parent), Store_(store), StartDir_(std::move(startDir)), StartDirAuto_(StartDir_),
       Commands_(Doc, Cam, Flags, Opts, DocState, *this) {
     setObjectName("FormMain");
     Clock_.start();
@@ -57,6 +60,8 @@ TFormMain::TFormMain(ISettingsStore& store, std::u16string startDir,
         Commands_.UnitPathFromSettings();
         Commands_.WorldGridRebuild();
     });
+    connect(FormOptions_, &TFormOptions::StartDirChosen, this,
+            [this] { StartDirSet(Opts.StartDir.empty() ? StartDirAuto_ : Opts.StartDir); });
     FormSaveEnd_ = new TFormSaveEnd(Doc, Cam, Opts, this);
     FormSaveEnd_->SetMessageSink([this](const std::string& text) { ShowMessage(text); });
     connect(FormSaveEnd_, &TFormSaveEnd::Exported, LabelStatus, &QLabel::setText);
@@ -77,13 +82,12 @@ TFormMain::TFormMain(ISettingsStore& store, std::u16string startDir,
         ShowTextureFailures();
     });
     connect(Panel3D, &Panel3DWidget::deviceFailed, this,
-            [this](const QString& message) { ShowMessage(message.toStdString()); });
+            [this](const QString& message) { QueueMessage(message.toStdString()); });
     Panel3D->SetPaintCallback([this](Device& device) { PaintPanel(device); });
     ConnectPanel();
 
     Commands_.WorldGridRebuild();
-    BackgroundObj_ =
-        BackgroundObjNew(*Scene_, StartDir_, Flags.Background, PanelWidth, PanelHeight);
+    BackgroundMake();
     PanelRefresh();
     CaptionRefresh();
 
@@ -92,7 +96,7 @@ TFormMain::TFormMain(ISettingsStore& store, std::u16string startDir,
         try {
             Loop_.OnTimer();
         } catch (const ErrorQX& e) {
-            ShowMessage(e.Message());
+            QueueMessage(e.Message());
         }
     });
     Timer_.start(FrameLoop::TimerIntervalMs);
@@ -180,6 +184,7 @@ void TFormMain::MM_View_BackgroundClick() {
 
 void TFormMain::MM_Options_OptionsClick() {
     const std::u16string game = Opts.SkyhaulPath;
+    FormOptions_->ShowStartDir(StartDir_);
     RunDialog(*FormOptions_);
     // A game folder given only now has its graph names read now, not at the next start.
     if (Opts.SkyhaulPath != game) LoadZoneGraphs();
@@ -195,8 +200,7 @@ void TFormMain::LoadZoneGraphs() {
         ComboBoxZoneGraph->addItem(QString::fromStdU16String(name));
     ComboBoxZoneGraph->setEditText(text);
     if (!graphs.Error.empty()) {
-        // Shown once the window runs, not from inside its construction.
-        QTimer::singleShot(0, this, [this, error = graphs.Error] { ShowMessage(error); });
+        QueueMessage(graphs.Error);
     }
 }
 
@@ -208,9 +212,48 @@ void TFormMain::ShowMessage(const std::string& text) {
     QMessageBox::critical(this, windowTitle(), QString::fromStdString(text));
 }
 
+void TFormMain::QueueMessage(const std::string& text) {
+    if (std::find(PendingMessages_.begin(), PendingMessages_.end(), text) == PendingMessages_.end())
+        PendingMessages_.push_back(text);
+    if (FlushPosted_) return;
+    FlushPosted_ = true;
+    // A moment's wait gathers what one start or command raises (the background at device
+    // creation, the textures at the first frame) into one box.
+    QTimer::singleShot(MessageGatherMs, this, [this] { FlushMessages(); });
+}
+
+void TFormMain::FlushMessages() {
+    FlushPosted_ = false;
+    if (PendingMessages_.empty()) return;
+    // Not yet on screen, or inside a frame (whose tick lets input through): a little later.
+    if (!isVisible() || Loop_.TickBusy()) {
+        FlushPosted_ = true;
+        QTimer::singleShot(FrameLoop::TimerIntervalMs, this, [this] { FlushMessages(); });
+        return;
+    }
+    std::string text;
+    for (const std::string& message : std::exchange(PendingMessages_, {}))
+        text += (text.empty() ? "" : "\n\n") + message;
+    ShowMessage(text);
+}
+
 void TFormMain::ShowTextureFailures() {
     for (const std::string& failure : Scene_->Textures.TakeFailures())
-        ShowMessage(failure);
+        QueueMessage(failure);
+}
+
+void TFormMain::BackgroundMake() {
+    if (BackgroundObj_) Scene_->Obj3DFree(BackgroundObj_);
+    BackgroundObj_ =
+        BackgroundObjNew(*Scene_, StartDir_, Flags.Background, PanelWidth, PanelHeight);
+}
+
+void TFormMain::StartDirSet(const std::u16string& dir) {
+    if (dir == StartDir_) return;
+    StartDir_ = dir;
+    Scene_->Textures.SetBaseFolder(WideToAnsiQX(StartDir_));
+    BackgroundMake();
+    ShowTextureFailures();
 }
 
 void TFormMain::PaintPanel(Device& device) {
@@ -244,7 +287,7 @@ void TFormMain::RunFrame(uint64_t animClock) {
 }
 
 void TFormMain::ReportFrameError(const std::string& message) {
-    ShowMessage(message);
+    QueueMessage(message);
 }
 
 void TFormMain::ShowFps(int frames) {

@@ -143,6 +143,7 @@ public:
     static constexpr const char* RedoKeys = "Ctrl+Y";
     static constexpr const char* RedoKeysOther = "Alt+Shift+Backspace";
     static constexpr int AutosavePollMs = 5000;
+    static constexpr int MessageGatherMs = 200;
     // Starts backups of unsaved work into folder and leaves this run's session mark there.
     // alive tells whether another run's process still runs (defaults to the system's answer).
     void StartSession(const std::u16string& folder, std::function<bool(int64_t)> alive = nullptr);
@@ -173,6 +174,18 @@ public:
     void SetRecoveryPrompt(std::function<bool(const std::string&)> prompt) {
         RecoveryPrompt_ = std::move(prompt);
     }
+
+    // The start folder: where "bg.jpg" and the texture names of descriptions are looked up.
+    const std::u16string& StartDir() const noexcept { return StartDir_; }
+    // Looks up the background and every texture in dir from now on.
+    void StartDirSet(const std::u16string& dir);
+    // The start folder to use when Options names none (as found at start-up).
+    void SetStartDirAutomatic(std::u16string dir) { StartDirAuto_ = std::move(dir); }
+    // For messages raised while the window is set up, shown, or drawn: a modal box there would
+    // run the event loop inside a show or paint. They are shown together once the loop is idle.
+    void QueueMessage(const std::string& text);
+    // Messages waiting to be shown once the window is up and idle.
+    const std::vector<std::string>& PendingMessages() const noexcept { return PendingMessages_; }
 
     // The sphere point at the centre of the 3D panel, where Unit > Load... places a unit.
     TSpherePick PanelCentrePick();
@@ -205,7 +218,9 @@ private:
     // The graph box's list from the game folder's GMWall.txt; a damaged file is reported.
     void LoadZoneGraphs();
     void ShowMessage(const std::string& text);
+    void FlushMessages();
     void ShowTextureFailures();
+    void BackgroundMake();
     void MM_View_BackgroundClick();
     void MM_Options_OptionsClick();
     int RunDialog(QDialog& dialog);
@@ -235,6 +250,9 @@ private:
 
     ISettingsStore& Store_;
     std::u16string StartDir_;
+    std::u16string StartDirAuto_;
+    std::vector<std::string> PendingMessages_;
+    bool FlushPosted_ = false;
     std::unique_ptr<QImageDecoder> Decoder_;
     std::unique_ptr<Scene> Scene_;
     DocumentCommands Commands_;

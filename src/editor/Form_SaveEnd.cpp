@@ -2,6 +2,8 @@
 #include "editor/CentreOnDesktop.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QHideEvent>
 #include <QLabel>
@@ -37,7 +39,7 @@ TFormSaveEnd::TFormSaveEnd(WorldDoc& doc, Camera& camera, const Settings& settin
     : QDialog(parent), Doc_(doc), Camera_(camera), Settings_(settings) {
     setObjectName("FormSaveEnd");
     setWindowTitle("Save End");
-    setFixedSize(381, 305);
+    setFixedSize(381, 329);
 
     // A list of maps this editor does not offer: only its header row is shown.
     DGL = new QTableWidget(0, 3, this);
@@ -69,12 +71,24 @@ TFormSaveEnd::TFormSaveEnd(WorldDoc& doc, Camera& camera, const Settings& settin
     BitBtn1->setObjectName("BitBtn1");
     BitBtn1->setGeometry(304, 272, 73, 25);
 
+    // A designer must see where the game files go before writing over them.
+    LabelTarget = new QLabel(this);
+    LabelTarget->setObjectName("LabelTarget");
+    LabelTarget->setGeometry(8, 304, 369, 18);
+    LabelTarget->setTextInteractionFlags(Qt::TextSelectableByMouse);
+
     connect(BitBtnSaveTest, &QPushButton::clicked, this, &TFormSaveEnd::BitBtnSaveTestClick);
     connect(BitBtn1, &QPushButton::clicked, this, &QDialog::accept);
 }
 
 void TFormSaveEnd::FormShow() {
     Label1->setText("0");
+    const QString mapFile =
+        QString::fromStdString(EndDataFile(WideToAnsiQX(Settings_.SkyhaulPath), "edit.map"));
+    const QString folder = QDir::toNativeSeparators(QFileInfo(mapFile).path());
+    LabelTarget->setToolTip(folder);
+    LabelTarget->setText(LabelTarget->fontMetrics().elidedText(
+        "Writes into: " + folder, Qt::ElideMiddle, LabelTarget->width()));
 }
 
 void TFormSaveEnd::FormHide() {

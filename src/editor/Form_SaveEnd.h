@@ -34,6 +34,7 @@ public:
     QLabel* Label2 = nullptr;       // "Opt size:"
     QLabel* Label1 = nullptr;       // the figure
     QPushButton* BitBtn1 = nullptr; // OK
+    QLabel* LabelTarget = nullptr;  // the folder "Save test" writes into
 
     // Errors are shown through here (a message box unless replaced).
     void SetMessageSink(std::function<void(const std::string&)> sink) { Sink_ = std::move(sink); }

@@ -6,6 +6,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -500,9 +501,12 @@ protected:
 };
 
 TEST_F(SaveEndTest, LayoutAndHeaderRow) {
-    RunSaveEnd([](TFormSaveEnd& d) {
+    RunSaveEnd([this](TFormSaveEnd& d) {
         EXPECT_EQ(d.windowTitle(), "Save End");
-        EXPECT_EQ(d.size(), QSize(381, 305));
+        EXPECT_EQ(d.size(), QSize(381, 329));
+        // Where "Save test" writes, before it writes.
+        EXPECT_EQ(d.LabelTarget->toolTip(),
+                  QDir::toNativeSeparators(QString::fromStdString((Game / "DATA").string())));
         QStringList header;
         for (int c = 0; c < d.DGL->columnCount(); ++c)
             header << d.DGL->horizontalHeaderItem(c)->text();
