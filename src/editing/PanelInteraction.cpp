@@ -6,6 +6,7 @@
 #include <variant>
 #include <vector>
 
+#include "editing/GroupEdit.h"
 #include "editing/PanelEdit.h"
 #include "editing/PanelPick.h"
 #include "render/Camera.h"
@@ -84,6 +85,7 @@ void PanelInteraction::StartRightDrag(const PanelMouse& m, PanelResult& r) {
         AnchorPolar_ = pick.Polar;
         return true;
     };
+    GroupGrab(m);
     TgmWorldUnit* unit = Doc_.Units.UnitCurrent();
     if (unit && PickUnit(Doc_, Camera_, m.X, m.Y) == unit) {
         if (anchor()) {
@@ -120,7 +122,10 @@ PanelResult PanelInteraction::MouseMove(const PanelMouse& m) {
     const bool moved = pick.Longitude != AnchorLongitude_ || pick.Polar != AnchorPolar_;
     TgmWorldUnit* unit = Doc_.Units.UnitCurrent();
 
-    if (DragMove_ && hit && unit && !m.LeftHeld && !DragRotated_) {
+    if (DragMove_ && hit && unit && !m.LeftHeld && !DragRotated_ &&
+        GroupDrag(pick.Longitude, pick.Polar)) {
+        r.Modified = moved;
+    } else if (DragMove_ && hit && unit && !m.LeftHeld && !DragRotated_) {
         const std::vector<TPointGM*> points = Doc_.Points.PointsOfUnit(unit);
         r.Modified = moved && !points.empty();
         MoveWithAnchor(Doc_, points, AnchorLongitude_, AnchorPolar_, pick.Longitude, pick.Polar);
@@ -138,6 +143,8 @@ PanelResult PanelInteraction::MouseMove(const PanelMouse& m) {
         Camera_.OrbitLongitude((LastMouseX_ - m.X) * DragDegreesPerPixel);
     } else if (RubberBand_) {
         RubberUpdate(m.X, m.Y);
+    } else if (DragZone_ == 1 && hit && GroupDrag(pick.Longitude, pick.Polar)) {
+        r.Modified = moved;
     } else if (DragZone_ == 1 && hit) {
         if (TgmZone* zone = Doc_.Zones.ZoneCurrent()) {
             zone->Longitude = pick.Longitude;
@@ -172,7 +179,7 @@ PanelResult PanelInteraction::MouseUp(const PanelMouse& m) {
     }
     if (m.Button != PanelButton::Left) return r;
     if (RubberBand_) {
-        const bool used = RubberSelect(m.Ctrl);
+        const bool used = m.Shift && RubberShown_ ? (RubberGroup(), true) : RubberSelect(m.Ctrl);
         RubberBand_ = false;
         RubberRelease();
         if (used) return r;
@@ -185,6 +192,7 @@ PanelResult PanelInteraction::MouseUp(const PanelMouse& m) {
 }
 
 void PanelInteraction::Click(const PanelMouse& m, PanelResult& r) {
+    if (m.Shift && !m.Ctrl && GroupClick(m)) return;
     TgmZone* zone = Doc_.Zones.ZoneCurrent();
     TgmZoneLink* link = Doc_.Zones.ZoneLinkCurrent();
     TgmWorldUnit* unit = Doc_.Units.UnitCurrent();
@@ -203,6 +211,7 @@ void PanelInteraction::Click(const PanelMouse& m, PanelResult& r) {
         return;
     }
 
+    GroupClear(Doc_);
     for (TPointGM* p : Doc_.Points.List())
         Doc_.Points.SetCurrent(p, false);
     const std::vector<PickItem> items = PickAll(Doc_, Camera_, Flags_, m.X, m.Y);
@@ -376,13 +385,18 @@ PanelResult PanelInteraction::Key(const PanelKey& k) {
     return r;
 }
 
+PanelResult PanelInteraction::Wheel(int notches) {
+    Camera_.Zoom(-ZoomStep * static_cast<float>(notches));
+    return {};
+}
+
 void PanelInteraction::KeyDelete(PanelResult& r) {
-    const bool any =
-        Doc_.Units.UnitCurrent() || Doc_.Zones.ZoneCurrent() || Doc_.Zones.ZoneLinkCurrent();
+    const bool any = Doc_.Units.UnitCurrent() || Doc_.Zones.ZoneCurrent() ||
+                     Doc_.Zones.ZoneLinkCurrent() || GroupOf(Doc_).Size() >= 2;
     if (!any) return;
     // The drag would go on with whatever becomes current after the deletion.
     if (EndDrags()) r.Cursor = PanelCursor::Normal;
-    r.Modified = DeleteCurrent(Doc_);
+    r.Modified = GroupDelete() || DeleteCurrent(Doc_);
 }
 
 void PanelInteraction::KeySpace(PanelResult& r) {
@@ -392,6 +406,7 @@ void PanelInteraction::KeySpace(PanelResult& r) {
 }
 
 void PanelInteraction::KeyCopy(const PanelKey& k, PanelResult& r) {
+    if (GroupCopy(k, r)) return;
     const TSpherePick pick = PanelPick(Camera_, Doc_.WorldRadius, k.CursorX, k.CursorY);
     if (!pick.Found) return;
     std::string reason;

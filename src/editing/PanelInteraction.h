@@ -42,6 +42,9 @@ public:
     PanelResult Deactivated();
     // A key that passed the window's filter.
     PanelResult Key(const PanelKey& k);
+    // Turns of the mouse wheel, positive away from the user: each notch zooms in (out when
+    // negative) as Page Up (Page Down) does.
+    PanelResult Wheel(int notches);
 
     // Ends every drag and the rectangle and releases the rectangle's scene object. The window
     // calls it before the document is replaced or cleared and before the scene frees its
@@ -69,6 +72,21 @@ private:
     void Click(const PanelMouse& m, PanelResult& r);
     // Ends the right-button drags.
     bool EndDrags() noexcept;
+
+    // Groups of units and zones (PanelInteractionGroup.cpp).
+    // Shift+click: the unit or zone under the cursor joins or leaves the group; false when
+    // there is none there.
+    bool GroupClick(const PanelMouse& m);
+    // Shift+rectangle: the units and zones whose centres lie inside join the group.
+    void RubberGroup();
+    // A right-button press on a unit or zone of the group makes it current, so that the drag
+    // takes the whole group along from there.
+    void GroupGrab(const PanelMouse& m);
+    // One step of a drag of the current unit or zone; false when it is in no group.
+    bool GroupDrag(float longitude, float polar);
+    bool GroupDelete();
+    // C with the current unit in a group; false when it is in none.
+    bool GroupCopy(const PanelKey& k, PanelResult& r);
 
     void KeyDelete(PanelResult& r);
     void KeySpace(PanelResult& r);

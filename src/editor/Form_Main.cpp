@@ -32,11 +32,6 @@
 
 namespace gm {
 
-namespace {
-constexpr int PanelWidth = 800;
-constexpr int PanelHeight = 600;
-} // namespace
-
 TFormMain::TFormMain(ISettingsStore& store, std::u16string startDir,
                      const SettingsDefaults& defaults, QWidget* parent)
     : QMainWindow(parent), Store_(store), StartDir_(std::move(startDir)), StartDirAuto_(StartDir_),
@@ -74,7 +69,7 @@ TFormMain::TFormMain(ISettingsStore& store, std::u16string startDir,
     Cam.CamLongitude = 45;
     Cam.CamPolar = 45;
     Cam.CamRoll = 0;
-    Cam.SetPanelSize(PanelWidth, PanelHeight);
+    Cam.SetPanelSize(Panel3DWidget::PanelWidth, Panel3DWidget::PanelHeight);
     Cam.CameraUpdate(Doc.WorldRadius);
 
     connect(Panel3D, &Panel3DWidget::deviceCreated, this, [this] {
@@ -84,6 +79,7 @@ TFormMain::TFormMain(ISettingsStore& store, std::u16string startDir,
     connect(Panel3D, &Panel3DWidget::deviceFailed, this,
             [this](const QString& message) { QueueMessage(message.toStdString()); });
     Panel3D->SetPaintCallback([this](Device& device) { PaintPanel(device); });
+    connect(Panel3D, &Panel3DWidget::panelResized, this, &TFormMain::PanelResized);
     ConnectPanel();
 
     Commands_.WorldGridRebuild();
@@ -244,8 +240,22 @@ void TFormMain::ShowTextureFailures() {
 
 void TFormMain::BackgroundMake() {
     if (BackgroundObj_) Scene_->Obj3DFree(BackgroundObj_);
-    BackgroundObj_ =
-        BackgroundObjNew(*Scene_, StartDir_, Flags.Background, PanelWidth, PanelHeight);
+    BackgroundObj_ = BackgroundObjNew(*Scene_, StartDir_, Flags.Background,
+                                      static_cast<float>(Cam.PanelWidth),
+                                      static_cast<float>(Cam.PanelHeight));
+}
+
+void TFormMain::PanelResized(int width, int height) {
+    Cam.SetPanelSize(width, height);
+    Cam.CameraUpdate(Doc.WorldRadius);
+    if (BackgroundObj_)
+        BackgroundObjSize(*BackgroundObj_, static_cast<float>(width), static_cast<float>(height));
+    // Screen positions were worked out for the old size: the next paint must not show them.
+    try {
+        FrameUpdateLists(Doc, *Scene_, Cam, Flags);
+    } catch (const ErrorQX& e) {
+        QueueMessage(e.Message());
+    }
 }
 
 void TFormMain::StartDirSet(const std::u16string& dir) {

@@ -49,6 +49,8 @@ class TFormOptions;
 class TFormSaveEnd;
 class TFormUnitPath;
 class TgmObj3D;
+class TgmWorldUnit;
+class TgmZone;
 
 class TFormMain : public QMainWindow, private FrameHost, private CommandHost {
     Q_OBJECT
@@ -91,6 +93,8 @@ public:
     QAction* MM_View_SLDefault = nullptr;
     QAction* MM_View_SLShow = nullptr;
     QAction* MM_View_SLHide = nullptr;
+    QAction* MM_View_ResetView = nullptr;
+    QAction* MM_View_FrameSelection = nullptr; // F
     QAction* MM_Options_Options = nullptr;
     QAction* About1 = nullptr;
 
@@ -104,6 +108,7 @@ public:
     QLineEdit* EditMainWorldRadius = nullptr;
     QPushButton* Button1 = nullptr;
     // "Unit"
+    QLabel* LabelUnitDesc = nullptr; // the description file, relative to the unit folder
     QComboBox* ComboBoxUnitType = nullptr;
     QLineEdit* EditUnitTimeOffset = nullptr;
     QLineEdit* EditUnitTimeLength = nullptr;
@@ -190,6 +195,17 @@ public:
     // The sphere point at the centre of the 3D panel, where Unit > Load... places a unit.
     TSpherePick PanelCentrePick();
 
+    // --- Getting around (Form_MainNavigate.cpp) ---
+    // Camera angles and distance back to those of a new window.
+    void ResetView();
+    // Turns the camera to the current unit, zone or zone link and zooms to show it; false (the
+    // camera unchanged) when nothing is current.
+    bool FrameSelection();
+    // Turns the camera to one object and zooms to show it, whatever is current; false for a unit
+    // without points.
+    bool FrameObject(const TgmWorldUnit& unit);
+    bool FrameObject(const TgmZone& zone);
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
@@ -205,6 +221,7 @@ private:
     void EditRestore(bool undo);
     void BuildUnitMenu();
     void BuildViewMenu();
+    void BuildNavigateItems(QMenu* view);
     void BuildPanels();
     QWidget* BuildMainPage();
     QWidget* BuildUnitPage();
@@ -221,6 +238,8 @@ private:
     void FlushMessages();
     void ShowTextureFailures();
     void BackgroundMake();
+    // The 3D panel took a new size: the projection, the screen centre and the background follow.
+    void PanelResized(int width, int height);
     void MM_View_BackgroundClick();
     void MM_Options_OptionsClick();
     int RunDialog(QDialog& dialog);

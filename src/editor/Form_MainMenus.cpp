@@ -179,6 +179,7 @@ void TFormMain::BuildViewMenu() {
             [this] { Commands_.ViewStopLine(StopLineMode::Show); });
     connect(MM_View_SLHide, &QAction::triggered, this,
             [this] { Commands_.ViewStopLine(StopLineMode::Hide); });
+    BuildNavigateItems(view);
 }
 
 } // namespace gm

@@ -28,9 +28,6 @@ namespace gm {
 
 namespace {
 
-constexpr int PanelWidth = 800;
-constexpr int PanelHeight = 600;
-
 QString ToQ(const std::u16string& s) {
     return QString::fromStdU16String(s);
 }
@@ -89,12 +86,12 @@ void TFormMain::BuildPanels() {
     QPalette grey = panel3->palette();
     grey.setColor(QPalette::Window, QColor(128, 128, 128));
     panel3->setPalette(grey);
+    auto* panel3Layout = new QVBoxLayout(panel3);
+    panel3Layout->setContentsMargins(0, 0, 0, 0);
     Panel3D = new Panel3DWidget(panel3);
     Panel3D->setObjectName("Panel3D");
-    // The panel never changes size: everything in it is laid out in these pixels.
-    Panel3D->setFixedSize(PanelWidth, PanelHeight);
-    Panel3D->move(0, 0);
-    panel3->setMinimumSize(PanelWidth, PanelHeight);
+    // The panel takes whatever the pages leave; the camera follows its size (panelResized).
+    panel3Layout->addWidget(Panel3D);
     top->addWidget(panel3, 1);
 
     auto* panel1 = new QWidget(central);
@@ -153,6 +150,12 @@ QWidget* TFormMain::BuildUnitPage() {
     auto* page = new QWidget(NotebookAction);
     page->setObjectName("Unit");
     QVBoxLayout* layout = PageLayout(page);
+    // Which description the unit was loaded from: copies look alike in the panel.
+    LabelUnitDesc = new QLabel(page);
+    LabelUnitDesc->setObjectName("LabelUnitDesc");
+    LabelUnitDesc->setWordWrap(true);
+    LabelUnitDesc->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    AddRow(layout, page, "Description:", LabelUnitDesc);
     ComboBoxUnitType = ListBox(page, "ComboBoxUnitType", {"None", "Exit 1", "Exit 2", "Exit 3"});
     AddRow(layout, page, "Type:", ComboBoxUnitType);
     EditUnitTimeOffset = Control<QLineEdit>(page, "EditUnitTimeOffset");
@@ -315,6 +318,7 @@ void TFormMain::FillUnitPage() {
     const TgmWorldUnit* unit = Doc.Units.UnitCurrent();
     if (!unit) return;
     const UnitPageView view = UnitPageFill(Doc, *unit);
+    LabelUnitDesc->setText(ToQ(unit->DescPath));
     ComboBoxUnitType->setCurrentIndex(view.UnitType < ComboBoxUnitType->count() ? view.UnitType
                                                                                 : -1);
     SetTextIfDifferent(EditUnitTimeOffset, view.TimeOffset);

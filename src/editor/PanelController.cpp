@@ -32,6 +32,9 @@ PanelController::PanelController(QWidget* window, Panel3DWidget* panel, WorldDoc
             },
             [this] { return MouseEditLabel(); });
     });
+    connect(panel, &Panel3DWidget::wheelTurned, this, [this](int notches) {
+        Run([&] { return Interaction_.Wheel(notches); }, [] { return std::string(); });
+    });
     Keys_ = new PanelKeyFilter(
         window, panel,
         [this](const PanelKey& k) {

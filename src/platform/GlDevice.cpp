@@ -338,6 +338,16 @@ void GlDevice::SetPixelSize(int pixelWidth, int pixelHeight) {
     if (InScene_) SetViewport();
 }
 
+void GlDevice::SetLogicalSize(int width, int height) {
+    if (width <= 0 || height <= 0) return;
+    if (width == Width_ && height == Height_) return;
+    Batcher_.Flush();
+    Width_ = width;
+    Height_ = height;
+    if (Created_) Batcher_.SetAreaSize(Reorder_ ? width : 0, Reorder_ ? height : 0);
+    AppliedValid_ = false;
+}
+
 void GlDevice::SetReordering(bool on) {
     Reorder_ = on;
     if (Created_) Batcher_.SetAreaSize(on ? Width_ : 0, on ? Height_ : 0);

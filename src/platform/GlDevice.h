@@ -53,6 +53,8 @@ public:
     // Size of the bound framebuffer in device pixels; the logical vertex space is scaled onto it
     // (HiDPI). Until set it equals the logical size given to Create.
     void SetPixelSize(int pixelWidth, int pixelHeight);
+    // The size of the drawing area in logical pixels, the units of pretransformed vertices.
+    void SetLogicalSize(int width, int height);
     int PixelWidth() const noexcept { return PixelWidth_; }
     int PixelHeight() const noexcept { return PixelHeight_; }
 

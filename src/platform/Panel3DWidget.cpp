@@ -5,6 +5,7 @@
 #include <utility>
 
 #include <QMouseEvent>
+#include <QWheelEvent>
 #include <QOpenGLContext>
 #include <QOpenGLFunctions>
 #include <QString>
@@ -25,7 +26,8 @@ QString DisplayText(const std::string& message) {
 Panel3DWidget::Panel3DWidget(QWidget* parent, GlDevice::ShaderPath path)
     : QOpenGLWidget(parent), Device_(path) {
     setObjectName(QStringLiteral("Panel3D"));
-    setFixedSize(PanelWidth, PanelHeight);
+    setMinimumSize(MinWidth, MinHeight);
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     QSurfaceFormat format = QSurfaceFormat::defaultFormat();
     format.setDepthBufferSize(24);
     setFormat(format);
@@ -100,6 +102,21 @@ void Panel3DWidget::mouseReleaseEvent(QMouseEvent* event) {
     SendMouse(MouseAction::Up, event);
 }
 
+void Panel3DWidget::resizeGL(int width, int height) {
+    (void)width; // in device pixels; the owner works in logical ones
+    (void)height;
+    emit panelResized(this->width(), this->height());
+}
+
+void Panel3DWidget::wheelEvent(QWheelEvent* event) {
+    event->accept();
+    // 120 eighths of a degree make one notch; touchpads send less at a time.
+    WheelRest_ += event->angleDelta().y();
+    const int notches = WheelRest_ / 120;
+    WheelRest_ -= notches * 120;
+    if (notches != 0) emit wheelTurned(notches);
+}
+
 std::string Panel3DWidget::TakeFrameError() {
     return std::exchange(FrameError_, std::string());
 }
@@ -141,6 +158,7 @@ void Panel3DWidget::paintGL() {
         return;
     }
     const qreal ratio = devicePixelRatioF();
+    Device_.SetLogicalSize(width(), height());
     Device_.SetPixelSize(int(std::lround(width() * ratio)), int(std::lround(height() * ratio)));
     if (!Paint_) return;
     std::string error;

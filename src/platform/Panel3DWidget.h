@@ -1,6 +1,6 @@
 #pragma once
-// The 3D panel: an OpenGL widget of fixed logical size that owns the graphics device and runs the
-// frame's drawing steps inside paintGL. Failures never leave Qt's event handlers: a device that
+// The 3D panel: an OpenGL widget that follows its layout's size (down to MinWidth x MinHeight),
+// owns the graphics device and runs the frame's drawing steps inside paintGL. Failures never leave Qt's event handlers: a device that
 // cannot be created is reported through deviceFailed (the panel then draws nothing), and an error
 // raised by the paint callback through frameFailed and TakeFrameError. Mouse events go out as
 // plain data to the mouse callback; the owner says when a drag runs (cursor and mouse grab).
@@ -19,8 +19,11 @@ class Panel3DWidget : public QOpenGLWidget {
     Q_OBJECT
 
 public:
+    // The size it asks for, and the smallest it allows, in logical pixels.
     static constexpr int PanelWidth = 800;
     static constexpr int PanelHeight = 600;
+    static constexpr int MinWidth = 320;
+    static constexpr int MinHeight = 240;
 
     // Runs inside paintGL with the device ready and its context current.
     using PaintCallback = std::function<void(Device&)>;
@@ -52,10 +55,17 @@ signals:
     // message: the error's 8-bit text converted for display
     void deviceFailed(const QString& message);
     void frameFailed(const QString& message);
+    // The logical size changed (the camera's projection and 2D overlays follow it).
+    void panelResized(int width, int height);
+    // One notch of the mouse wheel: positive away from the user.
+    void wheelTurned(int notches);
 
 protected:
     void initializeGL() override;
     void paintGL() override;
+    void resizeGL(int width, int height) override;
+    QSize sizeHint() const override { return {PanelWidth, PanelHeight}; }
+    void wheelEvent(QWheelEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
@@ -68,6 +78,7 @@ private:
     PaintCallback Paint_;
     MouseCallback Mouse_;
     bool Dragging_ = false;
+    int WheelRest_ = 0; // eighths of a degree not yet a whole notch (smooth-scrolling wheels)
     std::string DeviceError_;
     std::string FrameError_;
 };

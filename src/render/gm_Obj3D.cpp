@@ -290,10 +290,7 @@ TgmObj3D* BackgroundObjNew(Scene& scene, std::u16string_view startDir, bool visi
                            float height) {
     TgmObj3D* obj = scene.Obj3DNew();
     obj->SetVertexCount(4);
-    *obj->Vertex(0) = MakeVertex(0xFFFFFFFFu, 0, 0, 1, 0, 0);
-    *obj->Vertex(1) = MakeVertex(0xFFFFFFFFu, width, 0, 1, 1, 0);
-    *obj->Vertex(2) = MakeVertex(0xFFFFFFFFu, width, height, 1, 1, 1);
-    *obj->Vertex(3) = MakeVertex(0xFFFFFFFFu, 0, height, 1, 0, 1);
+    BackgroundObjSize(*obj, width, height);
     const std::u16string file = std::u16string(startDir) + u"\\bg.jpg";
     obj->AddTriangle(0, 1, 2, file);
     obj->AddTriangle(2, 3, 0, file);
@@ -301,6 +298,14 @@ TgmObj3D* BackgroundObjNew(Scene& scene, std::u16string_view startDir, bool visi
     obj->DepthTest = true;
     obj->Visible = visible;
     return obj;
+}
+
+void BackgroundObjSize(TgmObj3D& obj, float width, float height) {
+    if (obj.VertexCount() < 4) obj.SetVertexCount(4);
+    *obj.Vertex(0) = MakeVertex(0xFFFFFFFFu, 0, 0, 1, 0, 0);
+    *obj.Vertex(1) = MakeVertex(0xFFFFFFFFu, width, 0, 1, 1, 0);
+    *obj.Vertex(2) = MakeVertex(0xFFFFFFFFu, width, height, 1, 1, 1);
+    *obj.Vertex(3) = MakeVertex(0xFFFFFFFFu, 0, height, 1, 0, 1);
 }
 
 TgmObj3D* RubberObjNew(Scene& scene) {

@@ -93,6 +93,8 @@ private:
 // file "\bg.jpg" in startDir; layer 0, depth test on.
 TgmObj3D* BackgroundObjNew(Scene& scene, std::u16string_view startDir, bool visible, float width,
                            float height);
+// Stretches the background over a panel of the new size.
+void BackgroundObjSize(TgmObj3D& obj, float width, float height);
 
 // The selection rectangle: a quad with both windings, so culling never hides it.
 TgmObj3D* RubberObjNew(Scene& scene);

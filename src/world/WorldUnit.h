@@ -35,6 +35,7 @@ public:
     TgmWorldUnit* Next = nullptr;
     std::u16string DescPath; // relative to the unit folder, lower case, "\" separated
     bool Current = false;
+    bool Grouped = false;       // one of the objects that group edits move, delete and copy
     TgmObj3D* SelObj = nullptr; // owned through the store's scene
     TgmObj3D* BBObj = nullptr;  // likewise
     int32_t Number = 0;

@@ -216,7 +216,7 @@ void UnitStore::BBCalcAll(const Camera& camera) {
 }
 
 void UnitStore::Draw(TgmWorldUnit* u, const Camera& camera) {
-    if (!u->Current || !Scene_) {
+    if (!(u->Current || u->Grouped) || !Scene_) {
         ReleaseOutlines(u);
         return;
     }
@@ -255,6 +255,9 @@ void UnitStore::Draw(TgmWorldUnit* u, const Camera& camera) {
 
 void UnitStore::UnitDrawCurrent(const Camera& camera) {
     if (Current_) Draw(Current_, camera);
+    // Units of a group show the outline too; one that left the group loses it.
+    for (TgmWorldUnit* u : List_)
+        if (u != Current_ && (u->Grouped || u->SelObj)) Draw(u, camera);
 }
 
 void UnitStore::UnitVisibleAll(const Camera& camera) {

@@ -86,8 +86,35 @@ void OptClear(OptState& opt) {
     opt.Built = false;
 }
 
+namespace {
+
+// Gives the camera the export's panel size for a pass and its own size back afterwards.
+class OptPanelGuard {
+public:
+    OptPanelGuard(Camera& camera, float radius)
+        : Camera_(camera), Radius_(radius), Width_(camera.PanelWidth),
+          Height_(camera.PanelHeight) {
+        camera.SetPanelSize(OptPanelWidth, OptPanelHeight);
+    }
+    ~OptPanelGuard() {
+        Camera_.SetPanelSize(Width_, Height_);
+        Camera_.CameraUpdate(Radius_);
+    }
+    OptPanelGuard(const OptPanelGuard&) = delete;
+    OptPanelGuard& operator=(const OptPanelGuard&) = delete;
+
+private:
+    Camera& Camera_;
+    float Radius_;
+    int Width_;
+    int Height_;
+};
+
+} // namespace
+
 int64_t OptBuild(WorldDoc& doc, Camera& camera, OptState& opt, const OptProgress& progress) {
     const float radius = doc.WorldRadius;
+    const OptPanelGuard panel(camera, radius);
     for (TgmWorldUnit* u : doc.Units.List())
         doc.Units.CalcBB(u);
     camera.Reset(radius);

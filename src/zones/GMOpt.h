@@ -62,9 +62,15 @@ void OptClear(OptState& opt);
 using OptProgress = std::function<bool(int done, int total)>;
 inline constexpr int64_t OptCancelled = -1;
 
+// The panel size the visibility pass projects for, whatever the editor's panel measures: the
+// exported data must not depend on the window.
+inline constexpr int OptPanelWidth = 800;
+inline constexpr int OptPanelHeight = 600;
+
 // "BB calc" of every unit, then the visibility of every unit with a box from every direction,
-// skipping directions inside "Exclude" zones. Leaves the camera at the last direction, at the
-// distance of the Home key. Returns the size figure (21312 for an empty world), or OptCancelled
+// skipping directions inside "Exclude" zones, projected for an OptPanelWidth x OptPanelHeight
+// panel. Leaves the camera at the last direction, at the distance of the Home key, with its own
+// panel size. Returns the size figure (21312 for an empty world), or OptCancelled
 // (opt left cleared) when progress stopped it.
 int64_t OptBuild(WorldDoc& doc, Camera& camera, OptState& opt, const OptProgress& progress = {});
 

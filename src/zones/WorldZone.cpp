@@ -208,7 +208,8 @@ void ZoneStore::ClearAll() {
 // --- Drawing --------------------------------------------------------------------------------
 
 void ZoneStore::ZoneDraw(TgmZone* zone, const Camera& camera, const ViewFlags& flags) {
-    const TColor32 colour = zone->Current ? CurrentColor : ZoneTypeColor(zone->ZoneType);
+    const TColor32 colour =
+        zone->Current || zone->Grouped ? CurrentColor : ZoneTypeColor(zone->ZoneType);
     const TVec3 q = camera.ProjectRelative(zone->Centre);
     zone->ScreenX = q.x;
     zone->ScreenY = q.y;

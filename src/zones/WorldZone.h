@@ -71,6 +71,7 @@ public:
     uint32_t ItemFlags = 0;
     int32_t ItemFreq = 0;
     bool Current = false;
+    bool Grouped = false; // one of the objects that group edits move, delete and copy
     int32_t Ordinal = 0;  // only while a file is written or read
     TgmZoneCircle Circle; // derived, by ZoneDraw
 };

@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <map>
 #include <string>
+#include <utility>
 
 #include <gtest/gtest.h>
 
@@ -196,12 +197,17 @@ TEST_F(OutputsUnchangedTest, FilesFramesAndExportOfAGeneratedWorld) {
             EXPECT_EQ(device.Draws, frames[f].Draws) << "frame " << f;
         }
 
-        Camera exportCamera;
-        exportCamera.SetPanelSize(800, 600);
-        OptState opt;
-        EndExport(doc, exportCamera, opt, Dir.File("e.map"), Dir.File("e.opt"));
-        EXPECT_EQ(FileHash(Dir.File("e.map")), "d1cbe957704e29ab");
-        EXPECT_EQ(FileHash(Dir.File("e.opt")), "ec8afdeda76f0dfa");
+        // The export is the same whatever size the editor's panel has, and leaves that size.
+        for (const auto& [width, height] : {std::pair{800, 600}, {1917, 1043}, {320, 240}}) {
+            Camera exportCamera;
+            exportCamera.SetPanelSize(width, height);
+            OptState opt;
+            EndExport(doc, exportCamera, opt, Dir.File("e.map"), Dir.File("e.opt"));
+            EXPECT_EQ(FileHash(Dir.File("e.map")), "d1cbe957704e29ab") << width;
+            EXPECT_EQ(FileHash(Dir.File("e.opt")), "ec8afdeda76f0dfa") << width;
+            EXPECT_EQ(exportCamera.PanelWidth, width);
+            EXPECT_EQ(exportCamera.ScreenCentreY, height / 2);
+        }
 
         // Reloading every unit from unchanged descriptions gives the same world.
         doc.Units.UnitPath = units;
