@@ -33,6 +33,10 @@ CliResult RunCli(const TempDir& dir, const std::vector<std::string>& args) {
     for (const std::string& a : args)
         cmd += " " + Quote(a);
     cmd += " >" + Quote(out) + " 2>" + Quote(err);
+#ifdef _WIN32
+    // cmd.exe drops the first and last quote of a line that starts with one.
+    cmd = "\"" + cmd + "\"";
+#endif
     const int status = std::system(cmd.c_str());
     CliResult r;
 #ifdef _WIN32
