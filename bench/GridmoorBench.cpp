@@ -31,6 +31,7 @@
 #include "world/ViewFlags.h"
 #include "world/WorldDoc.h"
 #include "zones/GMOpt.h"
+#include "zones/WorldCheck.h"
 
 namespace gm::bench {
 namespace {
@@ -195,6 +196,19 @@ void Export(benchmark::State& state, const Context& ctx) {
     state.counters["opt_size"] = static_cast<double>(size);
 }
 
+// What the Problems list runs after each change, descriptions looked for on disk as the editor
+// does.
+void Check(benchmark::State& state, const Context& ctx) {
+    EditorRig rig;
+    rig.Open(ctx);
+    CheckOptions options;
+    options.UnitFolder = ctx.Files.UnitFolder;
+    std::size_t problems = 0;
+    for (auto _ : state)
+        problems = WorldCheck(rig.Doc, options).size();
+    state.counters["problems"] = static_cast<double>(problems);
+}
+
 // Reloading and clearing work on the world as the editor holds it, after frames were drawn.
 void ReloadAll(benchmark::State& state, const Context& ctx) {
     EditorRig rig;
@@ -231,7 +245,7 @@ constexpr Target Targets[] = {
     {"frame", "frame (CPU)", 6}, {"reference", "reference loop", 0},
     {"open", "open", 300},       {"save", "save", 200},
     {"export", "export", 2000},  {"reload_all", "reload all", 2000},
-    {"clear", "clear", 100},
+    {"clear", "clear", 100},     {"check", "check", 0},
 };
 
 // The console output as usual, and the median (or the single run) of each benchmark kept.
@@ -281,6 +295,14 @@ public:
             const double ratio = frame->second.RealMs / ref->second.RealMs;
             std::printf("%-16s %12.2f %12s %12s  %s\n", "frame/reference", ratio, "", "<= 5",
                         ratio <= 5 ? "met" : "MISSED");
+        }
+        const auto check = Figures.find("check");
+        const auto save = Figures.find("save");
+        if (check != Figures.end() && save != Figures.end() && save->second.RealMs > 0) {
+            // The checker runs after every change: it must cost no more than one save.
+            const double ratio = check->second.RealMs / save->second.RealMs;
+            std::printf("%-16s %12.2f %12s %12s  %s\n", "check/save", ratio, "", "<= 1",
+                        ratio <= 1 ? "met" : "MISSED");
         }
         if (frame != Figures.end()) {
             const auto calls = frame->second.Counters.find("gl_draw_calls");
@@ -336,6 +358,7 @@ int Main(int argc, char** argv) {
     add("export", Export);
     add("reload_all", ReloadAll);
     add("clear", Clear);
+    add("check", Check);
 
     SummaryReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);

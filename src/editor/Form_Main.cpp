@@ -15,11 +15,13 @@
 #include <QSignalBlocker>
 
 #include "editing/FrameRender.h"
+#include "editing/ProblemSelect.h"
 #include "editor/Form_About.h"
 #include "editor/Form_Options.h"
 #include "editor/Form_SaveEnd.h"
 #include "editor/Form_UnitPath.h"
 #include "editor/PanelController.h"
+#include "editor/ProblemsDock.h"
 #include "foundation/Codec.h"
 #include "foundation/QX_Error.h"
 #include "platform/Panel3DWidget.h"
@@ -65,6 +67,15 @@ TFormMain::TFormMain(ISettingsStore& store, std::u16string startDir,
     FormSaveEnd_ = new TFormSaveEnd(Doc, Cam, Opts, this);
     FormSaveEnd_->SetMessageSink([this](const std::string& text) { ShowMessage(text); });
     connect(FormSaveEnd_, &TFormSaveEnd::Exported, LabelStatus, &QLabel::setText);
+    FormSaveEnd_->SetProblemCheck([this] { return WorldCheck(Doc, ProblemCheckOptions()); });
+    DockProblems = new TProblemsDock([this] { return WorldCheck(Doc, ProblemCheckOptions()); },
+                                     [this](const CheckObject& object) {
+                                         if (!ProblemObjectSelect(Doc, Cam, object)) return;
+                                         PanelRefresh();
+                                         RedrawNow();
+                                     },
+                                     this);
+    addDockWidget(Qt::BottomDockWidgetArea, DockProblems);
     FormAbout_ = new TFormAbout(this);
     FormUnitPath_ = new TFormUnitPath(Doc.Units, Opts, this);
     FormUnitPath_->SetFileAsker([this] { return AskOpenFile(FileKind::Unit); });
@@ -122,6 +133,13 @@ void TFormMain::CaptionRefresh() {
 void TFormMain::OpenAtStart(const std::u16string& fileName) {
     Panel_->CancelAll();
     Commands_.OpenFile(fileName);
+}
+
+CheckOptions TFormMain::ProblemCheckOptions() const {
+    CheckOptions options;
+    if (!Doc.Units.UnitPath.empty()) options.UnitFolder = Doc.Units.UnitPath;
+    if (!StartDir_.empty()) options.TextureFolder = WideToAnsiQX(StartDir_);
+    return options;
 }
 
 TSpherePick TFormMain::PanelCentrePick() {

@@ -48,7 +48,9 @@ class TFormAbout;
 class TFormOptions;
 class TFormSaveEnd;
 class TFormUnitPath;
+class TProblemsDock;
 class TgmObj3D;
+struct CheckOptions;
 
 class TFormMain : public QMainWindow, private FrameHost, private CommandHost {
     Q_OBJECT
@@ -96,6 +98,7 @@ public:
 
     // --- Window parts and property pages ---
     Panel3DWidget* Panel3D = nullptr;
+    TProblemsDock* DockProblems = nullptr;
     QStackedWidget* NotebookAction = nullptr;
     QLabel* LabelFPS = nullptr;
     QLabel* LabelCoord = nullptr;
@@ -186,6 +189,10 @@ public:
     void QueueMessage(const std::string& text);
     // Messages waiting to be shown once the window is up and idle.
     const std::vector<std::string>& PendingMessages() const noexcept { return PendingMessages_; }
+
+    // The world checker's folders: the unit path for descriptions, the start folder for
+    // textures (the Problems dock and the Save End dialog check alike).
+    CheckOptions ProblemCheckOptions() const;
 
     // The sphere point at the centre of the 3D panel, where Unit > Load... places a unit.
     TSpherePick PanelCentrePick();

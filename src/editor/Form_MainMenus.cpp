@@ -11,6 +11,7 @@
 #include "editor/Form_SaveEnd.h"
 #include "editor/Form_UnitPath.h"
 #include "editor/PanelController.h"
+#include "editor/ProblemsDock.h"
 
 namespace gm {
 
@@ -90,6 +91,7 @@ void TFormMain::BuildEditMenu() {
 }
 
 void TFormMain::HistoryChanged() {
+    if (DockProblems) DockProblems->WorldChanged();
     if (!MM_Edit_Undo) return;
     const UndoStack& history = Commands_.History();
     const auto caption = [](const char* verb, const std::string& label) {
