@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <set>
 #include <system_error>
 #include <unordered_map>
 #include <unordered_set>
@@ -245,39 +246,47 @@ private:
         return std::to_string(type);
     }
 
-    // A port within auto-link reach of another unit's port that has a point of the same link
-    // name, where that point and its partner are not one group.
+    // A port whose nearest port of another unit (the one auto-link would join it to) lies within
+    // auto-link reach on the same side, and has a point of the same link name that is not in
+    // one group with it. A port already joined to a neighbour has that neighbour nearest.
     void Ports() {
-        std::vector<TgmWorldPort> ports = Doc_.Units.PortsCollect();
+        const std::vector<TgmWorldPort> ports = Doc_.Units.PortsCollect();
+        std::vector<std::size_t> nearest(ports.size(), ports.size());
+        std::vector<double> nearestD2(ports.size(), 1e20);
+        NearPairs near(std::sqrt(PortAutoLinkMaxDist2));
+        for (std::size_t i = 0; i < ports.size(); ++i)
+            near.Add(ports[i].Pos, i, [&](std::size_t j) {
+                if (ports[j].Unit == ports[i].Unit) return;
+                const double d2 = Dist2(ports[i].Pos, ports[j].Pos);
+                for (const auto& [from, to] : {std::pair{i, j}, std::pair{j, i}})
+                    if (d2 < nearestD2[from]) {
+                        nearestD2[from] = d2;
+                        nearest[from] = to;
+                    }
+            });
         std::unordered_map<const TgmWorldUnit*, std::vector<TPointGM*>> pointsOf;
         const auto pointsOfUnit = [&](const TgmWorldUnit* u) -> const std::vector<TPointGM*>& {
             auto [it, fresh] = pointsOf.try_emplace(u);
             if (fresh) it->second = Doc_.Points.PointsOfUnit(u);
             return it->second;
         };
-        NearPairs near(std::sqrt(PortAutoLinkMaxDist2));
+        std::set<std::pair<std::size_t, std::size_t>> reported;
         for (std::size_t i = 0; i < ports.size(); ++i) {
+            const std::size_t j = nearest[i];
+            if (j == ports.size() || nearestD2[i] <= PortAutoLinkMinDist2) continue;
             const TgmWorldPort& a = ports[i];
-            near.Add(a.Pos, i, [&](std::size_t j) {
-                const TgmWorldPort& b = ports[j];
-                const double d2 = Dist2(a.Pos, b.Pos);
-                if (b.Unit == a.Unit || d2 <= PortAutoLinkMinDist2) return;
-                const TPointGM* loose = nullptr;
-                if (SameSide(a, b))
-                    loose =
-                        UnlinkedPartner(pointsOfUnit(a.Unit), a.Name, pointsOfUnit(b.Unit), b.Name);
-                if (!loose && SameSide(b, a))
-                    loose =
-                        UnlinkedPartner(pointsOfUnit(b.Unit), b.Name, pointsOfUnit(a.Unit), a.Name);
-                if (!loose) return;
-                Add(CheckSeverity::Warning, "port-not-linked",
-                    "Port " + Quoted(a.Name) + " of unit " + UnitDescForMessage(a.Unit) +
-                        " is close to port " + Quoted(b.Name) + " of unit " +
-                        UnitDescForMessage(b.Unit) +
-                        " but not linked to it; move the unit a little to link them, or "
-                        "further away",
-                    {Obj(Kind::Unit, a.Unit), Obj(Kind::Unit, b.Unit), Obj(Kind::Point, loose)});
-            });
+            const TgmWorldPort& b = ports[j];
+            if (!SameSide(a, b) || reported.count({std::min(i, j), std::max(i, j)})) continue;
+            const TPointGM* loose =
+                UnlinkedPartner(pointsOfUnit(a.Unit), a.Name, pointsOfUnit(b.Unit), b.Name);
+            if (!loose) continue;
+            reported.insert({std::min(i, j), std::max(i, j)});
+            Add(CheckSeverity::Warning, "port-not-linked",
+                "Port " + Quoted(a.Name) + " of unit " + UnitDescForMessage(a.Unit) +
+                    " is close to port " + Quoted(b.Name) + " of unit " +
+                    UnitDescForMessage(b.Unit) +
+                    " but not linked to it; move the unit a little to link them, or further away",
+                {Obj(Kind::Unit, a.Unit), Obj(Kind::Unit, b.Unit), Obj(Kind::Point, loose)});
         }
     }
 
