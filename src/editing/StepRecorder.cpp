@@ -4,9 +4,10 @@
 
 namespace gm {
 
-void StepRecorder::Before(bool dragging) {
+void StepRecorder::Before(bool dragging, bool dragInput) {
     // Within a drag the checkpoint of its first event stands.
-    if (Open_ && dragging) return;
+    Apart_ = dragging && !dragInput;
+    if (Open_ && dragging && !Apart_) return;
     if (Open_) Flush();
     Commands_.BeforeChange();
     Open_ = true;
@@ -17,7 +18,8 @@ void StepRecorder::After(bool modified, bool dragging, const std::string& label)
         Pending_ = true;
         Label_ = label;
     }
-    if (!dragging) Flush();
+    if (!dragging || Apart_) Flush();
+    Apart_ = false;
 }
 
 void StepRecorder::Flush() {

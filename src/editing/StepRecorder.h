@@ -3,7 +3,7 @@
 // undo steps: one per key or click that changed something, one per drag however many moves it
 // took. For every event the window calls
 //
-//     recorder.Before(panel.Dragging());
+//     recorder.Before(panel.Dragging(), true);   // false for a key or a button press
 //     const PanelResult r = panel.MouseMove(m);          // or MouseDown, MouseUp, Key, ...
 //     recorder.After(r.Modified, panel.Dragging(), "Move");
 //
@@ -20,8 +20,10 @@ class StepRecorder {
 public:
     explicit StepRecorder(DocumentCommands& commands) : Commands_(commands) {}
 
-    // dragging: whether a drag was under way before this event.
-    void Before(bool dragging);
+    // dragging: whether a drag was under way before this event; dragInput: the event is a mouse
+    // move or release, which carry a drag on. Anything else (a key, a button press) that comes
+    // during a drag is a step of its own between the drag's part before it and the rest.
+    void Before(bool dragging, bool dragInput);
     // modified: the event changed the document; dragging: a drag is under way after it; label
     // names the step in the Edit menu (the first label of a drag's changes is kept).
     void After(bool modified, bool dragging, const std::string& label);
@@ -32,6 +34,7 @@ private:
     DocumentCommands& Commands_;
     bool Open_ = false;    // a checkpoint is taken
     bool Pending_ = false; // the document changed since
+    bool Apart_ = false;   // this event interrupts a drag: its step ends with it
     std::string Label_;
 };
 

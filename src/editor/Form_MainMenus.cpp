@@ -66,8 +66,16 @@ void TFormMain::BuildFileMenu() {
         Panel_->CancelAll();
         Commands_.FileOpen();
     });
-    connect(Save1, &QAction::triggered, this, [this] { Commands_.FileSave(); });
-    connect(SaveAs1, &QAction::triggered, this, [this] { Commands_.FileSaveAs(); });
+    // A drag under way is a step of its own before the save, so that the saved state is the
+    // one the history marks; the drag goes on as a further step.
+    connect(Save1, &QAction::triggered, this, [this] {
+        PanelSteps_.Flush();
+        Commands_.FileSave();
+    });
+    connect(SaveAs1, &QAction::triggered, this, [this] {
+        PanelSteps_.Flush();
+        Commands_.FileSaveAs();
+    });
     connect(MM_File_SaveEnd, &QAction::triggered, this, [this] { RunDialog(*FormSaveEnd_); });
     connect(MM_File_Clear, &QAction::triggered, this, [this] {
         Panel_->CancelAll();

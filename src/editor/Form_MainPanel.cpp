@@ -16,7 +16,9 @@ void TFormMain::ConnectPanel() {
     // Every edit in the panel is an undo step: a key or click that changed something is one, a
     // drag is one at its release. The modified flag follows the history; during a drag the
     // caption shows the change at once.
-    hooks.BeforeEvent = [this](bool dragging) { PanelSteps_.Before(dragging); };
+    hooks.BeforeEvent = [this](bool dragging, bool dragInput) {
+        PanelSteps_.Before(dragging, dragInput);
+    };
     hooks.AfterEvent = [this](bool modified, bool dragging, const std::string& label) {
         PanelSteps_.After(modified, dragging, label);
         if (modified && dragging) DocState.MarkModified();

@@ -18,6 +18,11 @@ PanelController::PanelController(QWidget* window, Panel3DWidget* panel, WorldDoc
     : Window_(window), Panel_(panel), Hooks_(std::move(hooks)), Interaction_(doc, camera, flags),
       Doc_(doc) {
     Panel_->SetMouseCallback([this](Panel3DWidget::MouseAction action, const PanelMouse& m) {
+        // Drags are right-button ones (a unit drag turns the unit while the left is held too);
+        // a left click during a camera drag is an edit of its own.
+        const bool dragInput = action == Panel3DWidget::MouseAction::Move ||
+                               (action == Panel3DWidget::MouseAction::Up &&
+                                (m.Button == PanelButton::Right || Interaction_.DragMove()));
         Run(
             [&] {
                 switch (action) {
@@ -30,7 +35,7 @@ PanelController::PanelController(QWidget* window, Panel3DWidget* panel, WorldDoc
                 }
                 return Interaction_.MouseUp(m);
             },
-            [this] { return MouseEditLabel(); });
+            [this] { return MouseEditLabel(); }, dragInput);
     });
     Keys_ = new PanelKeyFilter(
         window, panel,
@@ -69,8 +74,8 @@ void PanelController::CancelAll() {
 }
 
 void PanelController::Run(const std::function<PanelResult()>& step,
-                          const std::function<std::string()>& label) {
-    if (Hooks_.BeforeEvent) Hooks_.BeforeEvent(Interaction_.Dragging());
+                          const std::function<std::string()>& label, bool dragInput) {
+    if (Hooks_.BeforeEvent) Hooks_.BeforeEvent(Interaction_.Dragging(), dragInput);
     // Nothing thrown may leave a Qt event handler: a failure becomes a message.
     std::string error;
     PanelResult r;

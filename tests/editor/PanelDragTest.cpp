@@ -13,6 +13,7 @@
 #include <QTest>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <gtest/gtest.h>
 
 #include "editing/PanelPick.h"
@@ -20,6 +21,7 @@
 #include "platform/Panel3DWidget.h"
 #include "render/GR_DirectX.h"
 #include "render/VOper.h"
+#include "support/TempDir.h"
 #include "zones/WorldZone.h"
 
 namespace gm {
@@ -47,6 +49,33 @@ protected:
         return {static_cast<int>(std::lround(q.x)), static_cast<int>(std::lround(q.y))};
     }
 
+    // Makes current a unit that shows one of its triangles or lines where its centre lies on the
+    // sphere (the centre itself may float above the ground, as a tower's does); nullptr if none.
+    TgmWorldUnit* SelectPickableUnit(QPoint& at) {
+        for (TgmWorldUnit* u : Form.Doc.Units.List()) {
+            float lon = 0, polar = 0;
+            VecToSphere(Form.Doc.Units.CalcCentre(u), lon, polar);
+            at = PixelOf(
+                SphereToVec(DegToRadSigned(lon), DegToRadSigned(polar), Form.Doc.WorldRadius));
+            if (PickUnit(Form.Doc, Form.Cam, at.x(), at.y()) != u) continue;
+            // Clicks cycle through what lies there until the unit is the current one.
+            for (int i = 0; i < 4 && Form.Doc.Units.UnitCurrent() != u; ++i)
+                QTest::mouseClick(Form.Panel3D, Qt::LeftButton, {}, at);
+            return Form.Doc.Units.UnitCurrent() == u ? u : nullptr;
+        }
+        return nullptr;
+    }
+    std::string Bytes() {
+        TBufQX buf;
+        Form.Doc.WorldWrite(buf);
+        return std::string(reinterpret_cast<const char*>(buf.Data),
+                           static_cast<std::size_t>(buf.Len));
+    }
+    void DragTo(QPoint from, QPoint to, int steps) {
+        for (int step = 1; step <= steps; ++step)
+            QTest::mouseMove(Form.Panel3D, from + (to - from) * step / steps);
+    }
+
     MemorySettingsStore Store;
     TFormMain Form{Store, AnsiToWideQX(GM_SOURCE_DIR "/examples"),
                    SettingsDefaults::Bundled(AnsiToWideQX(GM_SOURCE_DIR))};
@@ -63,27 +92,9 @@ TEST_F(PanelDragTest, RightDragCarriesTheCurrentUnitsCentreToTheCursor) {
     const std::string openedBytes(reinterpret_cast<const char*>(opened.Data),
                                   static_cast<std::size_t>(opened.Len));
 
-    // A unit that shows one of its triangles or lines where its centre lies on the sphere (the
-    // centre itself may float above the ground, as a tower's does).
-    TgmWorldUnit* unit = nullptr;
     QPoint from;
-    for (TgmWorldUnit* u : Form.Doc.Units.List()) {
-        float lon = 0, polar = 0;
-        VecToSphere(Form.Doc.Units.CalcCentre(u), lon, polar);
-        const QPoint at =
-            PixelOf(SphereToVec(DegToRadSigned(lon), DegToRadSigned(polar), Form.Doc.WorldRadius));
-        if (PickUnit(Form.Doc, Form.Cam, at.x(), at.y()) == u) {
-            unit = u;
-            from = at;
-            break;
-        }
-    }
+    TgmWorldUnit* unit = SelectPickableUnit(from);
     ASSERT_NE(unit, nullptr) << "no unit of the demo can be picked at its centre";
-
-    // Clicks cycle through what lies there until the unit is the current one.
-    for (int i = 0; i < 4 && Form.Doc.Units.UnitCurrent() != unit; ++i)
-        QTest::mouseClick(Form.Panel3D, Qt::LeftButton, {}, from);
-    ASSERT_EQ(Form.Doc.Units.UnitCurrent(), unit);
     EXPECT_EQ(Form.NotebookAction->currentWidget()->objectName(), "Unit");
     EXPECT_FALSE(Form.DocState.Modified());
 
@@ -124,6 +135,57 @@ TEST_F(PanelDragTest, RightDragCarriesTheCurrentUnitsCentreToTheCursor) {
     EXPECT_FALSE(Form.DocState.Modified());
     ASSERT_NE(Form.Doc.Units.UnitCurrent(), nullptr); // the same place in the list, anew
     EXPECT_EQ(Form.NotebookAction->currentWidget()->objectName(), "Unit");
+    EXPECT_TRUE(Messages.empty());
+}
+
+TEST_F(PanelDragTest, SaveOrAKeyDuringADragMakeStepsOfTheirOwn) {
+    if (QGuiApplication::platformName() == "offscreen") GTEST_SKIP() << "needs a display";
+    const test::TempDir dir;
+    const std::string file = dir.File("mine.raw");
+    std::filesystem::copy_file(GM_SOURCE_DIR "/examples/worlds/demo.raw", file);
+    Form.OpenAtStart(AnsiToWideQX(file));
+    ASSERT_TRUE(Messages.empty()) << Messages.front();
+    ASSERT_TRUE(ShowAndSettle());
+    const std::string opened = Bytes();
+    QPoint from;
+    ASSERT_NE(SelectPickableUnit(from), nullptr);
+    const QPoint mid = from + QPoint(40, -30), to = from + QPoint(80, -60);
+
+    // Saved with the button still held: the half-moved world is the saved state.
+    QTest::mousePress(Form.Panel3D, Qt::RightButton, {}, from);
+    DragTo(from, mid, 3);
+    Form.Save1->trigger();
+    const std::string halfway = Bytes();
+    EXPECT_NE(halfway, opened);
+    EXPECT_EQ(test::TempDir::Read(file), halfway);
+    EXPECT_FALSE(Form.DocState.Modified());
+    DragTo(mid, to, 3);
+    QTest::mouseRelease(Form.Panel3D, Qt::RightButton, {}, to);
+    EXPECT_TRUE(Form.DocState.Modified());
+    QTest::keyClick(&Form, Qt::Key_Backspace, Qt::AltModifier);
+    EXPECT_TRUE(Bytes() == halfway);
+    EXPECT_FALSE(Form.DocState.Modified()); // closing now would rightly not ask
+    QTest::keyClick(&Form, Qt::Key_Backspace, Qt::AltModifier);
+    EXPECT_TRUE(Bytes() == opened);
+    EXPECT_TRUE(Form.DocState.Modified());
+
+    // Z with the button held: the zone is a step of its own after the drag's (the new zone is
+    // current then, so the rest of the drag moves nothing).
+    ASSERT_NE(SelectPickableUnit(from), nullptr);
+    QCursor::setPos(Form.Panel3D->mapToGlobal(mid));
+    const std::size_t steps = Form.Commands().History().UndoCount();
+    QTest::mousePress(Form.Panel3D, Qt::RightButton, {}, from);
+    DragTo(from, mid, 3);
+    QTest::keyClick(&Form, Qt::Key_Z);
+    ASSERT_EQ(Form.Doc.Zones.ZoneCount(), 1);
+    DragTo(mid, to, 3);
+    QTest::mouseRelease(Form.Panel3D, Qt::RightButton, {}, to);
+    EXPECT_EQ(Form.Commands().History().UndoCount(), steps + 2);
+    for (const char* label : {"Create zone", "Move unit"}) {
+        EXPECT_EQ(Form.Commands().History().UndoLabel(), label);
+        QTest::keyClick(&Form, Qt::Key_Backspace, Qt::AltModifier);
+    }
+    EXPECT_TRUE(Bytes() == opened);
     EXPECT_TRUE(Messages.empty());
 }
 
