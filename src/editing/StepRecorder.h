@@ -10,7 +10,10 @@
 // Before an undo, a redo, a save or anything that replaces the document, call Flush so that a
 // drag in progress becomes a step of its own first.
 
+#include <cstdint>
 #include <string>
+
+#include "editing/UndoStack.h"
 
 namespace gm {
 
@@ -25,8 +28,10 @@ public:
     // during a drag is a step of its own between the drag's part before it and the rest.
     void Before(bool dragging, bool dragInput);
     // modified: the event changed the document; dragging: a drag is under way after it; label
-    // names the step in the Edit menu (the first label of a drag's changes is kept).
-    void After(bool modified, bool dragging, const std::string& label);
+    // names the step in the Edit menu (the first label of a drag's changes is kept); sections:
+    // the file parts the event may have changed (see UndoStack::Commit).
+    void After(bool modified, bool dragging, const std::string& label,
+               uint32_t sections = EditSections::All);
     // Ends an open step now: its changes become one undo step.
     void Flush();
 
@@ -36,6 +41,7 @@ private:
     bool Pending_ = false; // the document changed since
     bool Apart_ = false;   // this event interrupts a drag: its step ends with it
     std::string Label_;
+    uint32_t Sections_ = 0;
 };
 
 } // namespace gm

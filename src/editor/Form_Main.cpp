@@ -59,7 +59,9 @@ TFormMain::TFormMain(ISettingsStore& store, std::u16string startDir,
     });
     FormSaveEnd_ = new TFormSaveEnd(Doc, Cam, Opts, this);
     FormSaveEnd_->SetMessageSink([this](const std::string& text) { ShowMessage(text); });
-    connect(FormSaveEnd_, &TFormSaveEnd::Exported, LabelStatus, &QLabel::setText);
+    connect(FormSaveEnd_, &TFormSaveEnd::Exported, this, &TFormMain::SetStatus);
+    StatusTimer_.setSingleShot(true);
+    connect(&StatusTimer_, &QTimer::timeout, this, [this] { StatusClear(); });
     FormAbout_ = new TFormAbout(this);
     FormUnitPath_ = new TFormUnitPath(Doc.Units, Opts, this);
     FormUnitPath_->SetFileAsker([this] { return AskOpenFile(FileKind::Unit); });
@@ -134,8 +136,8 @@ void TFormMain::closeEvent(QCloseEvent* event) {
     }
 }
 
-void TFormMain::Edited(bool changed, const char* label, const char* mergeKey) {
-    if (changed) Commands_.AfterChange(label, mergeKey);
+void TFormMain::Edited(bool changed, const char* label, const char* mergeKey, uint32_t sections) {
+    if (changed) Commands_.AfterChange(label, mergeKey, sections);
 }
 
 int TFormMain::RunDialog(QDialog& dialog) {
@@ -200,7 +202,30 @@ void TFormMain::LoadZoneGraphs() {
     }
 }
 
+void TFormMain::SetStatus(const QString& text) {
+    StatusText_ = text;
+    StatusTimer_.start(StatusTimeoutMs);
+    StatusRefresh();
+}
+
+void TFormMain::StatusClear() {
+    StatusText_.clear();
+    StatusTimer_.stop();
+    StatusRefresh();
+}
+
+void TFormMain::StatusRefresh() {
+    if (!StatusText_.isEmpty())
+        LabelStatus->setText(StatusText_);
+    else if (ZonesHiddenByKey_ && !Flags.Zone)
+        LabelStatus->setText(ZonesHiddenNote);
+    else
+        LabelStatus->clear();
+}
+
 void TFormMain::ShowMessage(const std::string& text) {
+    // A success the status bar still shows must not stand next to this failure.
+    StatusClear();
     if (Sink_) {
         Sink_(text);
         return;

@@ -47,7 +47,7 @@ PanelController::PanelController(QWidget* window, Panel3DWidget* panel, WorldDoc
     connect(
         qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
             if (state != Qt::ApplicationActive)
-                Run([this] { return Interaction_.Deactivated(); }, [] { return std::string(); });
+                Run([this] { return Interaction_.Deactivated(); }, [] { return PanelEditName{}; });
         });
     // A dialog of our own leaves the application active, but the panel must not keep the mouse
     // from it.
@@ -56,7 +56,7 @@ PanelController::PanelController(QWidget* window, Panel3DWidget* panel, WorldDoc
 
 bool PanelController::eventFilter(QObject* watched, QEvent* event) {
     if (watched == Window_ && event->type() == QEvent::WindowDeactivate)
-        Run([this] { return Interaction_.Deactivated(); }, [] { return std::string(); });
+        Run([this] { return Interaction_.Deactivated(); }, [] { return PanelEditName{}; });
     return false;
 }
 
@@ -70,11 +70,11 @@ PanelController::~PanelController() {
 }
 
 void PanelController::CancelAll() {
-    Run([this] { return Interaction_.CancelAll(); }, [] { return std::string(); });
+    Run([this] { return Interaction_.CancelAll(); }, [] { return PanelEditName{}; });
 }
 
 void PanelController::Run(const std::function<PanelResult()>& step,
-                          const std::function<std::string()>& label, bool dragInput) {
+                          const std::function<PanelEditName()>& label, bool dragInput) {
     if (Hooks_.BeforeEvent) Hooks_.BeforeEvent(Interaction_.Dragging(), dragInput);
     // Nothing thrown may leave a Qt event handler: a failure becomes a message.
     std::string error;
@@ -89,36 +89,37 @@ void PanelController::Run(const std::function<PanelResult()>& step,
     // A failed step may have changed part of the document: what it changed is recorded.
     const bool modified = r.Modified || !error.empty();
     if (Hooks_.AfterEvent)
-        Hooks_.AfterEvent(modified, Interaction_.Dragging(), modified ? label() : std::string());
+        Hooks_.AfterEvent(modified, Interaction_.Dragging(), modified ? label() : PanelEditName{});
     if (error.empty())
         Apply(r);
     else if (Hooks_.Message)
         Hooks_.Message(error);
 }
 
-std::string PanelController::MouseEditLabel() const {
-    // Asked right after the first event of a drag or click that changed the document.
+PanelEditName PanelController::MouseEditLabel() const {
+    // Asked right after the first event of a drag or click that changed the document. Drags
+    // move points only; zone drags and links touch the zones only.
     if (Interaction_.DragMove()) {
-        if (Interaction_.DragRotated()) return "Turn unit";
-        return Doc_.Units.UnitCurrent() ? "Move unit" : "Move points";
+        if (Interaction_.DragRotated()) return {"Turn unit", EditSections::Points};
+        return {Doc_.Units.UnitCurrent() ? "Move unit" : "Move points", EditSections::Points};
     }
-    if (Interaction_.DragZone() == 1) return "Move zone";
-    if (Interaction_.DragZone() == 2) return "Zone radius";
-    return "Link zones"; // the only click that edits
+    if (Interaction_.DragZone() == 1) return {"Move zone", EditSections::Zones};
+    if (Interaction_.DragZone() == 2) return {"Zone radius", EditSections::Zones};
+    return {"Link zones", EditSections::Zones}; // the only click that edits
 }
 
-std::string PanelController::KeyEditLabel(int code) {
+PanelEditName PanelController::KeyEditLabel(int code) {
     switch (code) {
     case PanelKeyCode::Delete:
-        return "Delete";
+        return {"Delete"};
     case PanelKeyCode::Space:
-        return "Link ports";
+        return {"Link ports"};
     case PanelKeyCode::C:
-        return "Copy unit";
+        return {"Copy unit"};
     case PanelKeyCode::Z:
-        return "Create zone";
+        return {"Create zone", EditSections::Zones};
     default:
-        return "Panel edit";
+        return {"Panel edit"};
     }
 }
 
