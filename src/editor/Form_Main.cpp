@@ -160,16 +160,24 @@ std::optional<std::u16string> TFormMain::AskFile(FileKind kind, bool save) {
     dialog.setDefaultSuffix(world ? "raw" : "txt");
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
-    if (!world) dialog.setDirectory(QString::fromStdU16String(Opts.UnitPath));
+    // A world is looked for where the designer's worlds are, not among the unit descriptions.
+    const std::u16string folder =
+        world ? WorldDialogFolder(Doc.WorldFileName, Recent_) : Opts.UnitPath;
+    if (!folder.empty()) dialog.setDirectory(QString::fromStdU16String(folder));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
     return dialog.selectedFiles().front().toStdU16String();
 }
 
 SaveChoice TFormMain::AskSaveChanges() {
     if (SavePrompt_) return SavePrompt_();
-    const auto answer = QMessageBox::question(
-        this, windowTitle(), "Save changes?",
-        QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, QMessageBox::Save);
+    // The title bar may cut the caption short: the box names the world in full.
+    QMessageBox box(QMessageBox::Question, windowTitle(), "Save changes?",
+                    QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, this);
+    box.setDefaultButton(QMessageBox::Save);
+    box.setInformativeText(Doc.WorldFileName.empty()
+                               ? QString("Untitled world")
+                               : QString::fromStdU16String(Doc.WorldFileName));
+    const auto answer = box.exec();
     if (answer == QMessageBox::Save) return SaveChoice::Save;
     if (answer == QMessageBox::Discard) return SaveChoice::Discard;
     return SaveChoice::Cancel;

@@ -10,6 +10,7 @@
 #include "foundation/QX_Error.h"
 #include "platform/Panel3DWidget.h"
 #include "world/WorldDoc.h"
+#include "zones/WorldZone.h"
 
 namespace gm {
 
@@ -40,7 +41,9 @@ PanelController::PanelController(QWidget* window, Panel3DWidget* panel, WorldDoc
     Keys_ = new PanelKeyFilter(
         window, panel,
         [this](const PanelKey& k) {
-            Run([&] { return Interaction_.Key(k); }, [&k] { return KeyEditLabel(k.Code); });
+            // Named before the key acts: Delete must name what it takes away.
+            const PanelEditName name = KeyEditLabel(k.Code);
+            Run([&] { return Interaction_.Key(k); }, [&name] { return name; });
         },
         this);
     qApp->installEventFilter(Keys_);
@@ -96,28 +99,56 @@ void PanelController::Run(const std::function<PanelResult()>& step,
         Hooks_.Message(error);
 }
 
+std::string PanelController::UnitName(const TgmWorldUnit* unit) {
+    // The description's file name: enough to tell "tower.txt" from "wall.txt".
+    const std::u16string& path = unit->DescPath;
+    const std::size_t slash = path.find_last_of(u"\\/");
+    return QString::fromStdU16String(slash == std::u16string::npos ? path : path.substr(slash + 1))
+        .toStdString();
+}
+
+std::string PanelController::ZoneName(const TgmZone* zone) const {
+    // Zones are numbered from 1 in list order, as the file numbers them.
+    int32_t n = 1;
+    for (const TgmZone* z : Doc_.Zones.Zones()) {
+        if (z == zone) break;
+        ++n;
+    }
+    return "zone " + std::to_string(n);
+}
+
 PanelEditName PanelController::MouseEditLabel() const {
     // Asked right after the first event of a drag or click that changed the document. Drags
     // move points only; zone drags and links touch the zones only.
+    const TgmWorldUnit* unit = Doc_.Units.UnitCurrent();
+    const TgmZone* zone = Doc_.Zones.ZoneCurrent();
     if (Interaction_.DragMove()) {
-        if (Interaction_.DragRotated()) return {"Turn unit", EditSections::Points};
-        return {Doc_.Units.UnitCurrent() ? "Move unit" : "Move points", EditSections::Points};
+        if (!unit) return {"Move points", EditSections::Points};
+        return {(Interaction_.DragRotated() ? "Turn unit " : "Move unit ") + UnitName(unit),
+                EditSections::Points};
     }
-    if (Interaction_.DragZone() == 1) return {"Move zone", EditSections::Zones};
-    if (Interaction_.DragZone() == 2) return {"Zone radius", EditSections::Zones};
+    if (Interaction_.DragZone() != 0 && zone)
+        return {(Interaction_.DragZone() == 1 ? "Move " : "Resize ") + ZoneName(zone),
+                EditSections::Zones};
     return {"Link zones", EditSections::Zones}; // the only click that edits
 }
 
-PanelEditName PanelController::KeyEditLabel(int code) {
+PanelEditName PanelController::KeyEditLabel(int code) const {
+    const TgmWorldUnit* unit = Doc_.Units.UnitCurrent();
     switch (code) {
     case PanelKeyCode::Delete:
+        // What Delete takes, in the order it looks.
+        if (unit) return {"Delete unit " + UnitName(unit)};
+        if (const TgmZone* zone = Doc_.Zones.ZoneCurrent()) return {"Delete " + ZoneName(zone)};
+        if (Doc_.Zones.ZoneLinkCurrent()) return {"Delete zone link"};
         return {"Delete"};
     case PanelKeyCode::Space:
         return {"Link ports"};
     case PanelKeyCode::C:
-        return {"Copy unit"};
+        return {unit ? "Copy unit " + UnitName(unit) : std::string("Copy unit")};
     case PanelKeyCode::Z:
-        return {"Create zone", EditSections::Zones};
+        // The new zone comes last.
+        return {"Create zone " + std::to_string(Doc_.Zones.ZoneCount() + 1), EditSections::Zones};
     default:
         return {"Panel edit"};
     }

@@ -68,7 +68,9 @@ private:
     void Apply(const PanelResult& r);
     // The Edit menu's name of the edit the last mouse event made / a key made.
     PanelEditName MouseEditLabel() const;
-    static PanelEditName KeyEditLabel(int code);
+    PanelEditName KeyEditLabel(int code) const;
+    static std::string UnitName(const TgmWorldUnit* unit);
+    std::string ZoneName(const TgmZone* zone) const;
 
     QPointer<QWidget> Window_;
     QPointer<Panel3DWidget> Panel_;

@@ -7,6 +7,7 @@
 #include <QCursor>
 #include <QDialog>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QStackedWidget>
@@ -64,6 +65,11 @@ protected:
             return Form.Doc.Units.UnitCurrent() == u ? u : nullptr;
         }
         return nullptr;
+    }
+    // The name the Edit menu gives a unit: its description's file name.
+    static std::string NameOf(const TgmWorldUnit* unit) {
+        const std::u16string& path = unit->DescPath;
+        return QString::fromStdU16String(path.substr(path.find_last_of(u"\\/") + 1)).toStdString();
     }
     std::string Bytes() {
         TBufQX buf;
@@ -125,7 +131,7 @@ TEST_F(PanelDragTest, RightDragCarriesTheCurrentUnitsCentreToTheCursor) {
 
     // The whole drag is one undo step, taken back by the Edit menu's key.
     EXPECT_EQ(Form.Commands().History().UndoCount(), 1u);
-    EXPECT_EQ(Form.MM_Edit_Undo->text(), "Undo Move unit");
+    EXPECT_EQ(Form.MM_Edit_Undo->text().toStdString(), "Undo Move unit " + NameOf(unit));
     QTest::keyClick(&Form, Qt::Key_Backspace, Qt::AltModifier);
     TBufQX undone;
     Form.Doc.WorldWrite(undone);
@@ -171,7 +177,9 @@ TEST_F(PanelDragTest, SaveOrAKeyDuringADragMakeStepsOfTheirOwn) {
 
     // Z with the button held: the zone is a step of its own after the drag's (the new zone is
     // current then, so the rest of the drag moves nothing).
-    ASSERT_NE(SelectPickableUnit(from), nullptr);
+    const TgmWorldUnit* unit = SelectPickableUnit(from);
+    ASSERT_NE(unit, nullptr);
+    const std::string moved = "Move unit " + NameOf(unit);
     QCursor::setPos(Form.Panel3D->mapToGlobal(mid));
     const std::size_t steps = Form.Commands().History().UndoCount();
     QTest::mousePress(Form.Panel3D, Qt::RightButton, {}, from);
@@ -181,7 +189,7 @@ TEST_F(PanelDragTest, SaveOrAKeyDuringADragMakeStepsOfTheirOwn) {
     DragTo(mid, to, 3);
     QTest::mouseRelease(Form.Panel3D, Qt::RightButton, {}, to);
     EXPECT_EQ(Form.Commands().History().UndoCount(), steps + 2);
-    for (const char* label : {"Create zone", "Move unit"}) {
+    for (const std::string& label : {std::string("Create zone 1"), moved}) {
         EXPECT_EQ(Form.Commands().History().UndoLabel(), label);
         QTest::keyClick(&Form, Qt::Key_Backspace, Qt::AltModifier);
     }
@@ -237,7 +245,7 @@ TEST_F(PanelDragTest, KeysReachThePanelUnlessAnEditBoxHasTheFocus) {
 
     // The Edit menu's keys pass the panel by: Alt+Backspace takes the zone back, Ctrl+Y brings it
     // again; the view switches above were no steps.
-    EXPECT_EQ(Form.MM_Edit_Undo->text(), "Undo Create zone");
+    EXPECT_EQ(Form.MM_Edit_Undo->text(), "Undo Create zone 1");
     QTest::keyClick(&Form, Qt::Key_Backspace, Qt::AltModifier);
     EXPECT_EQ(Form.Doc.Zones.ZoneCount(), 0);
     EXPECT_FALSE(Form.DocState.Modified());
@@ -245,6 +253,50 @@ TEST_F(PanelDragTest, KeysReachThePanelUnlessAnEditBoxHasTheFocus) {
     QTest::keyClick(&Form, Qt::Key_Y, Qt::ControlModifier);
     EXPECT_EQ(Form.Doc.Zones.ZoneCount(), 1);
     EXPECT_TRUE(Form.MM_View_Zone->isChecked());
+}
+
+TEST_F(PanelDragTest, TheKeyboardComesBackToThePanelAndHeldKeysMakeOneObject) {
+    if (QGuiApplication::platformName() == "offscreen") GTEST_SKIP() << "needs a display";
+    ASSERT_TRUE(ShowAndSettle());
+    const float lon = Form.Cam.CamLongitude;
+    // Esc in a page field, or a click on the grey area beside the panel (the selection stays).
+    QWidget* beside = Form.findChild<QWidget*>("Panel3");
+    ASSERT_NE(beside, nullptr);
+    for (int way = 0; way < 2; ++way) {
+        Form.EditMainWorldRadius->setFocus();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return Form.EditMainWorldRadius->hasFocus(); }, 2000));
+        if (way == 0)
+            QTest::keyClick(Form.EditMainWorldRadius, Qt::Key_Escape);
+        else
+            QTest::mouseClick(beside, Qt::LeftButton, {}, QPoint(Form.Panel3D->width() + 5, 5));
+        EXPECT_FALSE(Form.EditMainWorldRadius->hasFocus()) << way;
+        QTest::keyClick(&Form, Qt::Key_Left);
+    }
+    EXPECT_FLOAT_EQ(Form.Cam.CamLongitude, Norm360(lon - 2));
+
+    // Ctrl+Z hides the zones and says so until they show again; the menu item says nothing.
+    QTest::keyClick(&Form, Qt::Key_Z, Qt::ControlModifier);
+    ASSERT_FALSE(Form.Flags.Zone);
+    EXPECT_EQ(Form.LabelStatus->text(), TFormMain::ZonesHiddenNote);
+    QTest::keyClick(&Form, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(Form.LabelStatus->text(), "");
+    Form.MM_View_Zone->trigger();
+    ASSERT_FALSE(Form.Flags.Zone);
+    EXPECT_EQ(Form.LabelStatus->text(), "");
+    Form.MM_View_Zone->trigger();
+
+    // Z held down: the repeats of the key make nothing more.
+    QCursor::setPos(Form.Panel3D->mapToGlobal(QPoint(400, 300)));
+    auto press = [this](bool repeat) {
+        QKeyEvent key(QEvent::KeyPress, Qt::Key_Z, Qt::NoModifier, "z", repeat);
+        QApplication::sendEvent(&Form, &key);
+    };
+    press(false);
+    for (int i = 0; i < 5; ++i)
+        press(true);
+    EXPECT_EQ(Form.Doc.Zones.ZoneCount(), 1);
+    press(false);
+    EXPECT_EQ(Form.Doc.Zones.ZoneCount(), 2);
 }
 
 TEST_F(PanelDragTest, AnotherWindowTakingTheFocusEndsADrag) {
