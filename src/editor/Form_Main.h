@@ -99,7 +99,7 @@ public:
     QStackedWidget* NotebookAction = nullptr;
     QLabel* LabelFPS = nullptr;
     QLabel* LabelCoord = nullptr;
-    QLabel* LabelStatus = nullptr; // what the last export wrote
+    QLabel* LabelStatus = nullptr; // the last command's message (see SetStatus)
     // "Main"
     QLineEdit* EditMainWorldRadius = nullptr;
     QPushButton* Button1 = nullptr;
