@@ -149,11 +149,15 @@ void TFormSaveEnd::BitBtnSaveTestClick() {
     std::string error;
     {
         const WaitCursor wait;
+        // The visibility pass turns the camera through every direction; the view the designer
+        // had comes back however the export ends.
+        const Camera view = Camera_;
         try {
             size = EndExport(Doc_, Camera_, Opt_, mapFile, optFile, report);
         } catch (const ErrorQX& e) {
             error = e.Message();
         }
+        Camera_ = view;
     }
     progress.reset();
     if (!error.empty()) {
