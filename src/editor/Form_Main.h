@@ -48,7 +48,9 @@ class TFormAbout;
 class TFormOptions;
 class TFormSaveEnd;
 class TFormUnitPath;
+class TProblemsDock;
 class TgmObj3D;
+struct CheckOptions;
 
 class TFormMain : public QMainWindow, private FrameHost, private CommandHost {
     Q_OBJECT
@@ -96,10 +98,11 @@ public:
 
     // --- Window parts and property pages ---
     Panel3DWidget* Panel3D = nullptr;
+    TProblemsDock* DockProblems = nullptr;
     QStackedWidget* NotebookAction = nullptr;
     QLabel* LabelFPS = nullptr;
     QLabel* LabelCoord = nullptr;
-    QLabel* LabelStatus = nullptr; // what the last export wrote
+    QLabel* LabelStatus = nullptr; // the last command's message (see SetStatus)
     // "Main"
     QLineEdit* EditMainWorldRadius = nullptr;
     QPushButton* Button1 = nullptr;
@@ -161,6 +164,13 @@ public:
     // Opens the first world file (*.raw) of the dropped files, after the unsaved-changes question.
     void OpenDropped(const std::vector<std::u16string>& files);
 
+    // --- The status bar ---
+    static constexpr int StatusTimeoutMs = 15000;
+    static constexpr const char* ZonesHiddenNote =
+        "Zones hidden (Ctrl+Z shows them again; Undo is Alt+Backspace)";
+    // A command starts: the text the last one left goes.
+    void StatusClear();
+
     // --- Hooks for what needs a person; tests replace them so nothing modal blocks ---
     // Messages shown to the user.
     void SetMessageSink(std::function<void(const std::string&)> sink) { Sink_ = std::move(sink); }
@@ -186,6 +196,10 @@ public:
     void QueueMessage(const std::string& text);
     // Messages waiting to be shown once the window is up and idle.
     const std::vector<std::string>& PendingMessages() const noexcept { return PendingMessages_; }
+
+    // The world checker's folders: the unit path for descriptions, the start folder for
+    // textures (the Problems dock and the Save End dialog check alike).
+    CheckOptions ProblemCheckOptions() const;
 
     // The sphere point at the centre of the 3D panel, where Unit > Load... places a unit.
     TSpherePick PanelCentrePick();
@@ -219,6 +233,11 @@ private:
     void LoadZoneGraphs();
     void ShowMessage(const std::string& text);
     void FlushMessages();
+    // The status bar's text belongs to the command that showed it: it goes at the next command,
+    // after StatusTimeoutMs, and whenever a failure is shown. While Ctrl+Z in the panel keeps
+    // the zones hidden, a note says so when nothing else is showing.
+    void SetStatus(const QString& text);
+    void StatusRefresh();
     void ShowTextureFailures();
     void BackgroundMake();
     void MM_View_BackgroundClick();
@@ -226,7 +245,9 @@ private:
     int RunDialog(QDialog& dialog);
     // Records a page edit as an undo step (label in the Edit menu; edits of one field with the
     // same mergeKey in a row are one step) and marks the document modified.
-    void Edited(bool changed, const char* label, const char* mergeKey = "");
+    // sections: the file parts the page's field writes (see UndoStack::Commit).
+    void Edited(bool changed, const char* label, const char* mergeKey = "",
+                uint32_t sections = EditSections::All);
     void PaintPanel(Device& device);
     // Mouse and keyboard work in the 3D panel (Form_MainPanel.cpp).
     void ConnectPanel();
@@ -266,6 +287,9 @@ private:
     QElapsedTimer Clock_;
     QTimer Timer_;
     std::string PaintError_;
+    QString StatusText_;
+    QTimer StatusTimer_;
+    bool ZonesHiddenByKey_ = false;
     std::function<void(const std::string&)> Sink_;
     FileAsker FileAsker_;
     std::function<SaveChoice()> SavePrompt_;
