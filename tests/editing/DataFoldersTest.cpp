@@ -34,8 +34,9 @@ TEST_F(DataFoldersTest, BundledDataIsFoundInAnInstallAndInABuildTree) {
     std::error_code noLinks; // where links cannot be made, the build copies the folder
     fs::create_directory_symlink(Dir.Path() / "examples",
                                  Dir.Path() / "build/src/editor/gridmoor-data", noLinks);
-    if (noLinks) fs::copy(Dir.Path() / "examples", Dir.Path() / "build/src/editor/gridmoor-data",
-                          fs::copy_options::recursive);
+    if (noLinks)
+        fs::copy(Dir.Path() / "examples", Dir.Path() / "build/src/editor/gridmoor-data",
+                 fs::copy_options::recursive);
     EXPECT_EQ(fs::path(BundledDataFolder(U(Dir.Path() / "build/src/editor")).value_or(u"")),
               Dir.Path() / "build/src/editor/gridmoor-data");
     // A folder without units is no data folder.

@@ -15,7 +15,7 @@
 
 #include <gtest/gtest.h>
 
-#include "editing/BenchWorld.h"
+#include "BenchWorld.h"
 #include "editing/FrameRender.h"
 #include "foundation/Codec.h"
 #include "foundation/QX_Buf.h"
