@@ -32,6 +32,14 @@ constexpr const char* Footer = R"(Commands:
   export WORLD.raw OUT.map OUT.opt
       Writes the game's end file and visibility file exactly as "Save test" does (bounding
       boxes of every unit computed first) and prints "Opt size: N".
+  check WORLD.raw [--unit-path DIR] [--game-path DIR] [--json] [--strict]
+      Checks the world as the editor's Problems list does and prints one line per problem:
+      severity, code, message and in brackets the objects involved, numbered as dump numbers
+      them; then a count line. With --json: one object {world, errors, warnings, problems:
+      [{severity, code, message, objects: [{kind, index}]}]}. With --unit-path, units whose
+      description is missing there are reported; with --game-path (the folder texture names
+      count from, the editor's start folder), missing textures. Exit status 0 without errors,
+      1 with errors (with --strict also with warnings), 2 wrong usage.
   place [--unit-path DIR] [--in WORLD.raw | --radius R] --out OUT.raw DESC@LON,POLAR ...
       Starts from an empty world of radius R (at least 500, default 1000) or from WORLD.raw,
       places each unit description DESC (relative to DIR, by default the bundled example
@@ -49,6 +57,8 @@ stderr.)";
 int main(int argc, char** argv) {
     CLI::App app{Description, "gridmoor-cli"};
     app.require_subcommand(1);
+    // Windows paths may start with a slash ("/worlds/a.raw"): only "--name" and "-n" are options.
+    app.allow_windows_style_options(false);
 
     std::string world, inFile, outFile, mapFile, optFile;
     gm::CliPlaceOptions place;
@@ -67,6 +77,17 @@ int main(int argc, char** argv) {
     exportCmd->add_option("WORLD", world, "World file (*.raw)")->required();
     exportCmd->add_option("MAP", mapFile, "End file to write (*.map)")->required();
     exportCmd->add_option("OPT", optFile, "Visibility file to write (*.opt)")->required();
+
+    gm::CliCheckOptions check;
+    bool strict = false;
+    CLI::App* checkCmd = app.add_subcommand("check", "Print the world's problems");
+    checkCmd->add_option("WORLD", check.WorldFile, "World file (*.raw)")->required();
+    checkCmd->add_option("--unit-path", check.UnitPath,
+                         "Folder the unit descriptions are relative to (report missing ones)");
+    checkCmd->add_option("--game-path", check.GamePath,
+                         "Folder the texture names count from (report missing textures)");
+    checkCmd->add_flag("--json", check.Json, "Print the problems as JSON");
+    checkCmd->add_flag("--strict", strict, "Warnings fail the exit status too");
 
     CLI::App* placeCmd = app.add_subcommand("place", "Place unit descriptions and save the world");
     placeCmd->add_option("--unit-path", place.UnitPath,
@@ -114,6 +135,9 @@ int main(int argc, char** argv) {
         } else if (*exportCmd) {
             const int64_t size = gm::CmdExport(world, mapFile, optFile);
             std::cout << "Opt size: " << size << '\n';
+        } else if (*checkCmd) {
+            const gm::CheckCounts counts = gm::CmdCheck(check, std::cout);
+            return counts.Errors > 0 || (strict && counts.Warnings > 0) ? ExitFailure : 0;
         } else if (*placeCmd) {
             if (!radius.empty()) place.Radius = gm::ParseRadius(radius);
             if (place.UnitPath.empty()) place.UnitPath = gm::BundledUnitFolder();

@@ -56,13 +56,14 @@ bool CameraFrameAt(Camera& camera, float worldRadius, const TVec3& centre, float
     camera.CamLongitude = Norm360(longitude);
     camera.CamPolar = std::clamp(polar, 0.0f, 180.0f);
     camera.CamRoll = 0;
-    // The projection scales by the panel's width; its shorter side decides what fits.
+    // The projection puts x / depth = tan(fov / 2) at a full panel width from the centre, so half
+    // of that reaches the edge; the panel's shorter side decides what fits.
     const double halfFov = DegToRadSigned(camera.CamFov) / 2;
     const double sideShare =
         camera.PanelWidth > 0
             ? std::min(1.0, static_cast<double>(camera.PanelHeight) / camera.PanelWidth)
             : 1.0;
-    const double reach = std::tan(halfFov) * sideShare * FrameFill;
+    const double reach = std::tan(halfFov) / 2 * sideShare * FrameFill;
     double height = std::isfinite(extent) && extent > 0 && reach > 0 ? extent / reach : 0;
     height = std::clamp(height, MinFrameHeight, MaxFrameHeight);
     camera.CamDistance = static_cast<float>(std::fabs(static_cast<double>(worldRadius)) + height);

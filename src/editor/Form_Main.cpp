@@ -11,15 +11,19 @@
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QLayout>
 #include <QMessageBox>
 #include <QSignalBlocker>
 
+#include "editing/CameraFrame.h"
 #include "editing/FrameRender.h"
+#include "editing/ProblemSelect.h"
 #include "editor/Form_About.h"
 #include "editor/Form_Options.h"
 #include "editor/Form_SaveEnd.h"
 #include "editor/Form_UnitPath.h"
 #include "editor/PanelController.h"
+#include "editor/ProblemsDock.h"
 #include "foundation/Codec.h"
 #include "foundation/QX_Error.h"
 #include "platform/Panel3DWidget.h"
@@ -59,15 +63,32 @@ TFormMain::TFormMain(ISettingsStore& store, std::u16string startDir,
             [this] { StartDirSet(Opts.StartDir.empty() ? StartDirAuto_ : Opts.StartDir); });
     FormSaveEnd_ = new TFormSaveEnd(Doc, Cam, Opts, this);
     FormSaveEnd_->SetMessageSink([this](const std::string& text) { ShowMessage(text); });
-    connect(FormSaveEnd_, &TFormSaveEnd::Exported, LabelStatus, &QLabel::setText);
+    FormSaveEnd_->SetProblemCheck([this] { return WorldCheck(Doc, ProblemCheckOptions()); });
+    DockProblems = new TProblemsDock(
+        [this]() -> TProblemsDock::CheckJob {
+            return [snapshot = Commands_.History().Snapshot(), options = ProblemCheckOptions()] {
+                return WorldCheckSnapshot(snapshot, options);
+            };
+        },
+        [this](const CheckObject& object) {
+            if (!ProblemObjectSelect(Doc, Cam, object)) return;
+            PanelRefresh();
+            // A unit, zone or link is zoomed to as well; a point stays centred only.
+            if (!FrameSelection()) RedrawNow();
+        },
+        this);
+    addDockWidget(Qt::BottomDockWidgetArea, DockProblems);
+    connect(FormSaveEnd_, &TFormSaveEnd::Exported, this, &TFormMain::SetStatus);
+    StatusTimer_.setSingleShot(true);
+    connect(&StatusTimer_, &QTimer::timeout, this, [this] { StatusClear(); });
     FormAbout_ = new TFormAbout(this);
     FormUnitPath_ = new TFormUnitPath(Doc.Units, Opts, this);
     FormUnitPath_->SetFileAsker([this] { return AskOpenFile(FileKind::Unit); });
     connect(FormUnitPath_, &TFormUnitPath::UnitsRenamed, this,
             [this] { Edited(true, "Unit path"); });
 
-    Cam.CamLongitude = 45;
-    Cam.CamPolar = 45;
+    Cam.CamLongitude = StartLongitude;
+    Cam.CamPolar = StartPolar;
     Cam.CamRoll = 0;
     Cam.SetPanelSize(Panel3DWidget::PanelWidth, Panel3DWidget::PanelHeight);
     Cam.CameraUpdate(Doc.WorldRadius);
@@ -86,6 +107,9 @@ TFormMain::TFormMain(ISettingsStore& store, std::u16string startDir,
     BackgroundMake();
     PanelRefresh();
     CaptionRefresh();
+    // A new window gives the panel the size it always had (its size hint); the designer may
+    // change it. Shown windows are corrected once laid out (showEvent).
+    resize(sizeHint());
 
     Timer_.setTimerType(Qt::PreciseTimer);
     connect(&Timer_, &QTimer::timeout, this, [this] {
@@ -120,6 +144,13 @@ void TFormMain::OpenAtStart(const std::u16string& fileName) {
     Commands_.OpenFile(fileName);
 }
 
+CheckOptions TFormMain::ProblemCheckOptions() const {
+    CheckOptions options;
+    if (!Doc.Units.UnitPath.empty()) options.UnitFolder = Doc.Units.UnitPath;
+    if (!StartDir_.empty()) options.TextureFolder = WideToAnsiQX(StartDir_);
+    return options;
+}
+
 TSpherePick TFormMain::PanelCentrePick() {
     Cam.CameraUpdate(Doc.WorldRadius);
     return PanelPick(Cam, Doc.WorldRadius, Cam.ScreenCentreX, Cam.ScreenCentreY);
@@ -134,8 +165,8 @@ void TFormMain::closeEvent(QCloseEvent* event) {
     }
 }
 
-void TFormMain::Edited(bool changed, const char* label, const char* mergeKey) {
-    if (changed) Commands_.AfterChange(label, mergeKey);
+void TFormMain::Edited(bool changed, const char* label, const char* mergeKey, uint32_t sections) {
+    if (changed) Commands_.AfterChange(label, mergeKey, sections);
 }
 
 int TFormMain::RunDialog(QDialog& dialog) {
@@ -158,16 +189,24 @@ std::optional<std::u16string> TFormMain::AskFile(FileKind kind, bool save) {
     dialog.setDefaultSuffix(world ? "raw" : "txt");
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
-    if (!world) dialog.setDirectory(QString::fromStdU16String(Opts.UnitPath));
+    // A world is looked for where the designer's worlds are, not among the unit descriptions.
+    const std::u16string folder =
+        world ? WorldDialogFolder(Doc.WorldFileName, Recent_) : Opts.UnitPath;
+    if (!folder.empty()) dialog.setDirectory(QString::fromStdU16String(folder));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
     return dialog.selectedFiles().front().toStdU16String();
 }
 
 SaveChoice TFormMain::AskSaveChanges() {
     if (SavePrompt_) return SavePrompt_();
-    const auto answer = QMessageBox::question(
-        this, windowTitle(), "Save changes?",
-        QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, QMessageBox::Save);
+    // The title bar may cut the caption short: the box names the world in full.
+    QMessageBox box(QMessageBox::Question, windowTitle(), "Save changes?",
+                    QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, this);
+    box.setDefaultButton(QMessageBox::Save);
+    box.setInformativeText(Doc.WorldFileName.empty()
+                               ? QString("Untitled world")
+                               : QString::fromStdU16String(Doc.WorldFileName));
+    const auto answer = box.exec();
     if (answer == QMessageBox::Save) return SaveChoice::Save;
     if (answer == QMessageBox::Discard) return SaveChoice::Discard;
     return SaveChoice::Cancel;
@@ -200,7 +239,30 @@ void TFormMain::LoadZoneGraphs() {
     }
 }
 
+void TFormMain::SetStatus(const QString& text) {
+    StatusText_ = text;
+    StatusTimer_.start(StatusTimeoutMs);
+    StatusRefresh();
+}
+
+void TFormMain::StatusClear() {
+    StatusText_.clear();
+    StatusTimer_.stop();
+    StatusRefresh();
+}
+
+void TFormMain::StatusRefresh() {
+    if (!StatusText_.isEmpty())
+        LabelStatus->setText(StatusText_);
+    else if (ZonesHiddenByKey_ && !Flags.Zone)
+        LabelStatus->setText(ZonesHiddenNote);
+    else
+        LabelStatus->clear();
+}
+
 void TFormMain::ShowMessage(const std::string& text) {
+    // A success the status bar still shows must not stand next to this failure.
+    StatusClear();
     if (Sink_) {
         Sink_(text);
         return;
@@ -240,9 +302,23 @@ void TFormMain::ShowTextureFailures() {
 
 void TFormMain::BackgroundMake() {
     if (BackgroundObj_) Scene_->Obj3DFree(BackgroundObj_);
-    BackgroundObj_ = BackgroundObjNew(*Scene_, StartDir_, Flags.Background,
-                                      static_cast<float>(Cam.PanelWidth),
-                                      static_cast<float>(Cam.PanelHeight));
+    BackgroundObj_ =
+        BackgroundObjNew(*Scene_, StartDir_, Flags.Background, static_cast<float>(Cam.PanelWidth),
+                         static_cast<float>(Cam.PanelHeight));
+}
+
+void TFormMain::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (PanelFitted_) return;
+    PanelFitted_ = true;
+    FitPanel(QSize(Panel3DWidget::PanelWidth, Panel3DWidget::PanelHeight));
+}
+
+void TFormMain::FitPanel(const QSize& size) {
+    // The docks and pages keep their sizes: the window grows or shrinks by the panel's lack.
+    if (QLayout* l = layout()) l->activate();
+    resize(this->size() + size - Panel3D->size());
+    if (QLayout* l = layout()) l->activate();
 }
 
 void TFormMain::PanelResized(int width, int height) {

@@ -48,9 +48,11 @@ class TFormAbout;
 class TFormOptions;
 class TFormSaveEnd;
 class TFormUnitPath;
+class TProblemsDock;
 class TgmObj3D;
 class TgmWorldUnit;
 class TgmZone;
+struct CheckOptions;
 
 class TFormMain : public QMainWindow, private FrameHost, private CommandHost {
     Q_OBJECT
@@ -100,10 +102,11 @@ public:
 
     // --- Window parts and property pages ---
     Panel3DWidget* Panel3D = nullptr;
+    TProblemsDock* DockProblems = nullptr;
     QStackedWidget* NotebookAction = nullptr;
     QLabel* LabelFPS = nullptr;
     QLabel* LabelCoord = nullptr;
-    QLabel* LabelStatus = nullptr; // what the last export wrote
+    QLabel* LabelStatus = nullptr; // the last command's message (see SetStatus)
     // "Main"
     QLineEdit* EditMainWorldRadius = nullptr;
     QPushButton* Button1 = nullptr;
@@ -166,6 +169,13 @@ public:
     // Opens the first world file (*.raw) of the dropped files, after the unsaved-changes question.
     void OpenDropped(const std::vector<std::u16string>& files);
 
+    // --- The status bar ---
+    static constexpr int StatusTimeoutMs = 15000;
+    static constexpr const char* ZonesHiddenNote =
+        "Zones hidden (Ctrl+Z shows them again; Undo is Alt+Backspace)";
+    // A command starts: the text the last one left goes.
+    void StatusClear();
+
     // --- Hooks for what needs a person; tests replace them so nothing modal blocks ---
     // Messages shown to the user.
     void SetMessageSink(std::function<void(const std::string&)> sink) { Sink_ = std::move(sink); }
@@ -192,6 +202,10 @@ public:
     // Messages waiting to be shown once the window is up and idle.
     const std::vector<std::string>& PendingMessages() const noexcept { return PendingMessages_; }
 
+    // The world checker's folders: the unit path for descriptions, the start folder for
+    // textures (the Problems dock and the Save End dialog check alike).
+    CheckOptions ProblemCheckOptions() const;
+
     // The sphere point at the centre of the 3D panel, where Unit > Load... places a unit.
     TSpherePick PanelCentrePick();
 
@@ -205,9 +219,12 @@ public:
     // without points.
     bool FrameObject(const TgmWorldUnit& unit);
     bool FrameObject(const TgmZone& zone);
+    // Resizes the window so that the 3D panel gets this logical size.
+    void FitPanel(const QSize& size);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
@@ -236,16 +253,24 @@ private:
     void LoadZoneGraphs();
     void ShowMessage(const std::string& text);
     void FlushMessages();
+    // The status bar's text belongs to the command that showed it: it goes at the next command,
+    // after StatusTimeoutMs, and whenever a failure is shown. While Ctrl+Z in the panel keeps
+    // the zones hidden, a note says so when nothing else is showing.
+    void SetStatus(const QString& text);
+    void StatusRefresh();
     void ShowTextureFailures();
     void BackgroundMake();
     // The 3D panel took a new size: the projection, the screen centre and the background follow.
     void PanelResized(int width, int height);
+    bool PanelFitted_ = false; // the first show gave the panel its start size
     void MM_View_BackgroundClick();
     void MM_Options_OptionsClick();
     int RunDialog(QDialog& dialog);
     // Records a page edit as an undo step (label in the Edit menu; edits of one field with the
     // same mergeKey in a row are one step) and marks the document modified.
-    void Edited(bool changed, const char* label, const char* mergeKey = "");
+    // sections: the file parts the page's field writes (see UndoStack::Commit).
+    void Edited(bool changed, const char* label, const char* mergeKey = "",
+                uint32_t sections = EditSections::All);
     void PaintPanel(Device& device);
     // Mouse and keyboard work in the 3D panel (Form_MainPanel.cpp).
     void ConnectPanel();
@@ -285,6 +310,9 @@ private:
     QElapsedTimer Clock_;
     QTimer Timer_;
     std::string PaintError_;
+    QString StatusText_;
+    QTimer StatusTimer_;
+    bool ZonesHiddenByKey_ = false;
     std::function<void(const std::string&)> Sink_;
     FileAsker FileAsker_;
     std::function<SaveChoice()> SavePrompt_;

@@ -71,6 +71,12 @@ TFormSaveEnd::TFormSaveEnd(WorldDoc& doc, Camera& camera, const Settings& settin
     BitBtn1->setObjectName("BitBtn1");
     BitBtn1->setGeometry(304, 272, 73, 25);
 
+    // What would stop the export, or probably spoil the game, before "Save test" is pressed.
+    LabelProblems = new QLabel(this);
+    LabelProblems->setObjectName("LabelProblems");
+    LabelProblems->setGeometry(304, 120, 73, 48);
+    LabelProblems->setWordWrap(true);
+
     // A designer must see where the game files go before writing over them.
     LabelTarget = new QLabel(this);
     LabelTarget->setObjectName("LabelTarget");
@@ -89,6 +95,14 @@ void TFormSaveEnd::FormShow() {
     LabelTarget->setToolTip(folder);
     LabelTarget->setText(LabelTarget->fontMetrics().elidedText(
         "Writes into: " + folder, Qt::ElideMiddle, LabelTarget->width()));
+    ProblemsRefresh();
+}
+
+void TFormSaveEnd::ProblemsRefresh() {
+    Problems_ = Check_ ? Check_() : WorldCheck(Doc_);
+    const CheckCounts counts = CountProblems(Problems_);
+    LabelProblems->setText(
+        QString("Errors: %1\nWarnings: %2").arg(counts.Errors).arg(counts.Warnings));
 }
 
 void TFormSaveEnd::FormHide() {
@@ -99,6 +113,20 @@ void TFormSaveEnd::BitBtnSaveTestClick() {
     const std::string game = WideToAnsiQX(Settings_.SkyhaulPath);
     const std::string mapFile = EndDataFile(game, "edit.map");
     const std::string optFile = EndDataFile(game, "edit.opt");
+
+    // Every reason at once rather than the export's first.
+    ProblemsRefresh();
+    std::string errors;
+    for (const CheckProblem& p : Problems_)
+        if (p.Severity == CheckSeverity::Error) errors += "\n" + CheckProblemText(p);
+    if (!errors.empty()) {
+        const std::string text = "The world cannot be exported:" + errors;
+        if (Sink_)
+            Sink_(text);
+        else
+            QMessageBox::critical(this, windowTitle(), QString::fromStdString(text));
+        return;
+    }
 
     // 2,664 camera directions take a while on a big world: show how far, and let it be stopped.
     std::unique_ptr<QProgressDialog> progress;
@@ -121,11 +149,15 @@ void TFormSaveEnd::BitBtnSaveTestClick() {
     std::string error;
     {
         const WaitCursor wait;
+        // The visibility pass turns the camera through every direction; the view the designer
+        // had comes back however the export ends.
+        const Camera view = Camera_;
         try {
             size = EndExport(Doc_, Camera_, Opt_, mapFile, optFile, report);
         } catch (const ErrorQX& e) {
             error = e.Message();
         }
+        Camera_ = view;
     }
     progress.reset();
     if (!error.empty()) {

@@ -5,10 +5,11 @@
 #include <utility>
 
 #include <QMouseEvent>
-#include <QWheelEvent>
 #include <QOpenGLContext>
 #include <QOpenGLFunctions>
+#include <QResizeEvent>
 #include <QString>
+#include <QWheelEvent>
 
 #include "foundation/Codec.h"
 #include "foundation/QX_Error.h"
@@ -102,10 +103,11 @@ void Panel3DWidget::mouseReleaseEvent(QMouseEvent* event) {
     SendMouse(MouseAction::Up, event);
 }
 
-void Panel3DWidget::resizeGL(int width, int height) {
-    (void)width; // in device pixels; the owner works in logical ones
-    (void)height;
-    emit panelResized(this->width(), this->height());
+void Panel3DWidget::resizeEvent(QResizeEvent* event) {
+    QOpenGLWidget::resizeEvent(event);
+    // Not from resizeGL: that runs only once the context exists, and the owner needs the size
+    // before the first frame too.
+    emit panelResized(width(), height());
 }
 
 void Panel3DWidget::wheelEvent(QWheelEvent* event) {

@@ -1,9 +1,10 @@
 #pragma once
 // The 3D panel: an OpenGL widget that follows its layout's size (down to MinWidth x MinHeight),
-// owns the graphics device and runs the frame's drawing steps inside paintGL. Failures never leave Qt's event handlers: a device that
-// cannot be created is reported through deviceFailed (the panel then draws nothing), and an error
-// raised by the paint callback through frameFailed and TakeFrameError. Mouse events go out as
-// plain data to the mouse callback; the owner says when a drag runs (cursor and mouse grab).
+// owns the graphics device and runs the frame's drawing steps inside paintGL. Failures never leave
+// Qt's event handlers: a device that cannot be created is reported through deviceFailed (the panel
+// then draws nothing), and an error raised by the paint callback through frameFailed and
+// TakeFrameError. Mouse events go out as plain data to the mouse callback; the owner says when a
+// drag runs (cursor and mouse grab).
 
 #include <functional>
 #include <string>
@@ -24,6 +25,7 @@ public:
     static constexpr int PanelHeight = 600;
     static constexpr int MinWidth = 320;
     static constexpr int MinHeight = 240;
+    QSize sizeHint() const override { return {PanelWidth, PanelHeight}; }
 
     // Runs inside paintGL with the device ready and its context current.
     using PaintCallback = std::function<void(Device&)>;
@@ -63,8 +65,7 @@ signals:
 protected:
     void initializeGL() override;
     void paintGL() override;
-    void resizeGL(int width, int height) override;
-    QSize sizeHint() const override { return {PanelWidth, PanelHeight}; }
+    void resizeEvent(QResizeEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;

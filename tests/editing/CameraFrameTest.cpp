@@ -42,8 +42,8 @@ TEST_F(CameraFrameTest, AFramedUnitSitsAtThePanelCentreAndFitsAtEverySize) {
         ASSERT_TRUE(CameraFrameUnit(Cam, Doc, *u));
         Frame();
         // The centre pixel picks the middle of the unit's points (the square and its line).
-        const TSpherePick centre = PanelPick(Cam, Doc.WorldRadius, Cam.ScreenCentreX,
-                                             Cam.ScreenCentreY);
+        const TSpherePick centre =
+            PanelPick(Cam, Doc.WorldRadius, Cam.ScreenCentreX, Cam.ScreenCentreY);
         ASSERT_TRUE(centre.Found);
         const TPointGM* nw = PointOf(u, u"nw");
         const TPointGM* tail = PointOf(u, u"tail");
@@ -55,8 +55,7 @@ TEST_F(CameraFrameTest, AFramedUnitSitsAtThePanelCentreAndFitsAtEverySize) {
             EXPECT_TRUE(Inside(PointOf(u, id)->Pos)) << s.Width << " x " << s.Height;
         // Not from afar: the unit spans a good part of the shorter side.
         const TVec3 a = Cam.ProjectToScreen(nw->Pos), b = Cam.ProjectToScreen(tail->Pos);
-        EXPECT_GT(std::hypot(a.x - b.x, a.y - b.y), std::min(s.Width, s.Height) / 4.0)
-            << s.Width;
+        EXPECT_GT(std::hypot(a.x - b.x, a.y - b.y), std::min(s.Width, s.Height) / 4.0) << s.Width;
         // Picking works at this size: the unit lies under its own triangle's pixel.
         const TVec3 sw = Cam.ProjectToScreen(PointOf(u, u"sw")->Pos);
         const TVec3 ne = Cam.ProjectToScreen(PointOf(u, u"ne")->Pos);
@@ -82,8 +81,8 @@ TEST_F(CameraFrameTest, ZonesLinksAndTheCurrentObjectAreFramedNothingCurrentChan
     Frame();
     // The whole circle shows: its edge points north and south of the centre.
     for (const float dp : {-2.0f, 2.0f})
-        EXPECT_TRUE(Inside(SphereToVec(DegToRadSigned(200.0), DegToRadSigned(60.0 + dp),
-                                       Doc.WorldRadius)));
+        EXPECT_TRUE(
+            Inside(SphereToVec(DegToRadSigned(200.0), DegToRadSigned(60.0 + dp), Doc.WorldRadius)));
 
     Doc.Zones.SetZoneCurrent(nullptr);
     TgmZoneLink* link = Doc.Zones.ZoneLinkMake(a, b);

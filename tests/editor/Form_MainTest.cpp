@@ -9,10 +9,10 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 
-#include "foundation/Codec.h"
 #include "editor/Form_About.h"
 #include "editor/Form_SaveEnd.h"
 #include "editor/Form_UnitPath.h"
+#include "foundation/Codec.h"
 #include "platform/Panel3DWidget.h"
 #include "support/TempDir.h"
 #include "zones/ZoneEdit.h"
@@ -31,10 +31,14 @@ protected:
     std::vector<std::string> Messages;
 };
 
-TEST_F(FormMainTest, StartsWithTheFixedPanelGridAndCaption) {
+TEST_F(FormMainTest, StartsWithAShrinkablePanelGridAndCaption) {
     EXPECT_EQ(Form.windowTitle(), "Skyhaul Gridmoor v0.3");
-    EXPECT_EQ(Form.Panel3D->size(), QSize(800, 600));
-    EXPECT_EQ(Form.Panel3D->minimumSize(), Form.Panel3D->maximumSize());
+    // The panel starts at its old size but may shrink, so the window fits a 1920 x 1080 screen
+    // at 200 % (960 x 540 logical pixels, less the title bar).
+    EXPECT_EQ(Form.Panel3D->sizeHint(), QSize(800, 600));
+    EXPECT_EQ(Form.Panel3D->minimumSize(), QSize(320, 240));
+    EXPECT_LE(Form.minimumSizeHint().width(), 960);
+    EXPECT_LE(Form.minimumSizeHint().height(), 510);
     EXPECT_TRUE(Form.MM_View_WorldLine->isChecked());
     EXPECT_FALSE(Form.MM_View_Background->isChecked());
     EXPECT_EQ(Form.Doc.WorldLines.Lines().Size(), 1376u);

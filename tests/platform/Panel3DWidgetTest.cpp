@@ -1,3 +1,4 @@
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,10 @@ TEST(Panel3DWidget, RunsThePaintCallbackOnItsDevice) {
         test::Quad(dev, 100, 100, 200, 200, 0.5f, 0xFFFF0000u);
         test::EndFrame(dev);
     });
+    std::vector<QSize> sizes;
+    QObject::connect(&panel, &Panel3DWidget::panelResized,
+                     [&](int w, int h) { sizes.emplace_back(w, h); });
+    panel.resize(panel.sizeHint());
     EXPECT_EQ(panel.size(), QSize(800, 600));
 
     const QImage image = panel.grabFramebuffer();
@@ -41,6 +46,19 @@ TEST(Panel3DWidget, RunsThePaintCallbackOnItsDevice) {
     ASSERT_EQ(image.width(), int(800 * ratio));
     EXPECT_EQ(test::At(image, int(150 * ratio), int(150 * ratio)), 0xFFFF0000u);
     EXPECT_EQ(test::At(image, int(50 * ratio), int(50 * ratio)), 0xFF0000FFu);
+
+    // Another size: the owner hears of it in logical pixels and the device draws at it.
+    panel.show();
+    panel.resize(333, 251);
+    const QImage small = panel.grabFramebuffer();
+    ASSERT_FALSE(sizes.empty());
+    EXPECT_EQ(sizes.back(), QSize(333, 251));
+    EXPECT_EQ(panel.GetDevice().Width(), 333);
+    EXPECT_EQ(panel.GetDevice().Height(), 251);
+    EXPECT_EQ(small.width(), int(std::lround(333 * ratio)));
+    EXPECT_EQ(test::At(small, int(150 * ratio), int(150 * ratio)), 0xFFFF0000u);
+    panel.resize(100, 100);
+    EXPECT_EQ(panel.size(), QSize(320, 240)) << "the smallest panel";
 }
 
 // An error raised while painting stays inside the widget: it is signalled and kept for the caller
