@@ -17,11 +17,13 @@
 
 #include "editing/CameraFrame.h"
 #include "editing/FrameRender.h"
+#include "editing/Outline.h"
 #include "editing/ProblemSelect.h"
 #include "editor/Form_About.h"
 #include "editor/Form_Options.h"
 #include "editor/Form_SaveEnd.h"
 #include "editor/Form_UnitPath.h"
+#include "editor/OutlinerDock.h"
 #include "editor/PanelController.h"
 #include "editor/ProblemsDock.h"
 #include "foundation/Codec.h"
@@ -78,6 +80,26 @@ TFormMain::TFormMain(ISettingsStore& store, std::u16string startDir,
         },
         this);
     addDockWidget(Qt::BottomDockWidgetArea, DockProblems);
+    DockOutliner =
+        new TOutlinerDock(Doc,
+                          {[this](const std::vector<OutlineObject>& objects) {
+                               OutlineSelect(Doc, objects);
+                               PanelRefresh();
+                               RedrawNow();
+                           },
+                           [this](const OutlineObject& object) {
+                               if (const auto* unit = std::get_if<TgmWorldUnit*>(&object)) {
+                                   FrameObject(**unit);
+                               } else if (const auto* zone = std::get_if<TgmZone*>(&object)) {
+                                   FrameObject(**zone);
+                               } else {
+                                   OutlineSelect(Doc, {object});
+                                   PanelRefresh();
+                                   FrameSelection();
+                               }
+                           }},
+                          this);
+    addDockWidget(Qt::RightDockWidgetArea, DockOutliner);
     connect(FormSaveEnd_, &TFormSaveEnd::Exported, this, &TFormMain::SetStatus);
     StatusTimer_.setSingleShot(true);
     connect(&StatusTimer_, &QTimer::timeout, this, [this] { StatusClear(); });

@@ -48,6 +48,7 @@ class TFormAbout;
 class TFormOptions;
 class TFormSaveEnd;
 class TFormUnitPath;
+class TOutlinerDock;
 class TProblemsDock;
 class TgmObj3D;
 class TgmWorldUnit;
@@ -103,6 +104,7 @@ public:
     // --- Window parts and property pages ---
     Panel3DWidget* Panel3D = nullptr;
     TProblemsDock* DockProblems = nullptr;
+    TOutlinerDock* DockOutliner = nullptr;
     QStackedWidget* NotebookAction = nullptr;
     QLabel* LabelFPS = nullptr;
     QLabel* LabelCoord = nullptr;

@@ -10,6 +10,7 @@
 #include "editor/Form_About.h"
 #include "editor/Form_SaveEnd.h"
 #include "editor/Form_UnitPath.h"
+#include "editor/OutlinerDock.h"
 #include "editor/PanelController.h"
 #include "editor/ProblemsDock.h"
 
@@ -105,6 +106,7 @@ void TFormMain::BuildEditMenu() {
 
 void TFormMain::HistoryChanged() {
     if (DockProblems) DockProblems->WorldChanged();
+    if (DockOutliner) DockOutliner->WorldChanged();
     if (!MM_Edit_Undo) return;
     const UndoStack& history = Commands_.History();
     const auto caption = [](const char* verb, const std::string& label) {

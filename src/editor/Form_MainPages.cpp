@@ -3,6 +3,7 @@
 // a different text); list boxes store only what the user picks (activated).
 
 #include "editor/Form_Main.h"
+#include "editor/OutlinerDock.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -22,6 +23,7 @@
 #include "editing/FrameRender.h"
 #include "editing/PropertyPages.h"
 #include "editing/UndoStack.h"
+#include "editor/OutlinerDock.h"
 #include "platform/Panel3DWidget.h"
 #include "render/Scene.h"
 
@@ -310,6 +312,8 @@ void TFormMain::PanelRefresh() {
                  EditMainWorldRadius, EditUnitTimeOffset, EditUnitTimeLength, EditZoneRadius,
                  ComboBoxZoneGraph, EditZoneHitpoints, EditZoneMass, EditZoneDamage})
             quiet.push_back(std::make_unique<QSignalBlocker>(control));
+    // The selection may have changed: the outliner shows it.
+    if (DockOutliner) DockOutliner->WorldChanged();
     const PropertyPage page = PagePick(Doc);
     NotebookAction->setCurrentIndex(static_cast<int>(page));
     switch (page) {

@@ -1,0 +1,176 @@
+// Getting around the demo world in the shown window: a panel that follows the window's size, the
+// mouse wheel, Reset view, and the outliner's rows as the selection.
+
+#include "editor/Form_Main.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QGuiApplication>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QLineEdit>
+#include <QStackedWidget>
+#include <QStandardItemModel>
+#include <QTest>
+#include <QTreeView>
+#include <QWheelEvent>
+#include <cmath>
+#include <gtest/gtest.h>
+
+#include "editing/GroupEdit.h"
+#include "editing/PanelInteraction.h"
+#include "editing/PanelPick.h"
+#include "editor/OutlinerDock.h"
+#include "foundation/Codec.h"
+#include "platform/Panel3DWidget.h"
+#include "render/GR_DirectX.h"
+#include "render/VOper.h"
+#include "world/WorldDoc.h"
+#include "zones/WorldZone.h"
+
+namespace gm {
+namespace {
+
+class NavigateTest : public ::testing::Test {
+protected:
+    NavigateTest() {
+        Form.SetMessageSink([this](const std::string& text) { Messages.push_back(text); });
+        Form.OpenAtStart(AnsiToWideQX(GM_SOURCE_DIR "/examples/worlds/demo.raw"));
+    }
+    bool ShowAndSettle() {
+        Form.show();
+        Form.activateWindow();
+        if (!QTest::qWaitFor([&] { return Form.Panel3D->DeviceReady(); }, 5000)) return false;
+        if (!QTest::qWaitFor([&] { return QApplication::activeWindow() == &Form; }, 5000))
+            return false;
+        return Frames(50);
+    }
+    bool Frames(uint64_t n) {
+        const uint64_t start = Form.Loop().AnimClock();
+        return QTest::qWaitFor([&] { return Form.Loop().AnimClock() > start + n; }, 5000);
+    }
+    // A key goes where a real one goes: to the widget with the keyboard, else the window.
+    void Key(Qt::Key key) {
+        QWidget* focus = QApplication::focusWidget();
+        QTest::keyClick(focus ? focus : &Form, key);
+    }
+    void Wheel(int delta) {
+        const QPointF at(Form.Panel3D->width() / 2.0, Form.Panel3D->height() / 2.0);
+        QWheelEvent event(at, Form.Panel3D->mapToGlobal(at), {}, QPoint(0, delta), Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(Form.Panel3D, &event);
+    }
+
+    MemorySettingsStore Store;
+    TFormMain Form{Store, AnsiToWideQX(GM_SOURCE_DIR "/examples"),
+                   SettingsDefaults::Bundled(AnsiToWideQX(GM_SOURCE_DIR))};
+    std::vector<std::string> Messages;
+};
+
+TEST_F(NavigateTest, ThePanelFollowsTheWindowAndPicksAtEverySize) {
+    if (QGuiApplication::platformName() == "offscreen") GTEST_SKIP() << "needs a display";
+    ASSERT_TRUE(ShowAndSettle());
+    EXPECT_EQ(Form.Panel3D->size(), QSize(800, 600));
+    for (const QSize grow : {QSize(417, 233), QSize(-300, -200)}) {
+        Form.resize(Form.size() + grow);
+        ASSERT_TRUE(
+            QTest::qWaitFor([&] { return Form.Cam.PanelWidth == Form.Panel3D->width(); }, 2000));
+        ASSERT_TRUE(Frames(5));
+        const QSize panel = Form.Panel3D->size();
+        EXPECT_EQ(Form.Cam.PanelHeight, panel.height());
+        EXPECT_EQ(Form.Cam.ScreenCentreX, panel.width() / 2);
+        EXPECT_EQ(Form.Cam.ScreenCentreY, panel.height() / 2);
+        EXPECT_EQ(Form.Panel3D->grabFramebuffer().size(), panel * Form.Panel3D->devicePixelRatio());
+        // The panel's centre is the sphere point the camera looks at, and "Coord:" says so.
+        const QPoint centre(panel.width() / 2, panel.height() / 2);
+        QTest::mouseMove(Form.Panel3D, centre);
+        const TSpherePick pick = PanelPick(Form.Cam, Form.Doc.WorldRadius, centre.x(), centre.y());
+        ASSERT_TRUE(pick.Found);
+        EXPECT_NEAR(pick.Longitude, Form.Cam.CamLongitude, 0.5);
+        EXPECT_NEAR(pick.Polar, Form.Cam.CamPolar, 0.5);
+        EXPECT_FALSE(Form.LabelCoord->text().isEmpty());
+    }
+}
+
+TEST_F(NavigateTest, TheWheelZoomsAsThePageKeysAndResetViewGoesBack) {
+    if (QGuiApplication::platformName() == "offscreen") GTEST_SKIP() << "needs a display";
+    ASSERT_TRUE(ShowAndSettle());
+    const float start = Form.Cam.CamDistance;
+    Wheel(120);
+    EXPECT_FLOAT_EQ(Form.Cam.CamDistance, start - PanelInteraction::ZoomStep);
+    Wheel(-60); // half a notch (a touchpad) does nothing yet, the second half does
+    EXPECT_FLOAT_EQ(Form.Cam.CamDistance, start - PanelInteraction::ZoomStep);
+    Wheel(-60);
+    Wheel(-240);
+    EXPECT_FLOAT_EQ(Form.Cam.CamDistance, start + 2 * PanelInteraction::ZoomStep);
+    Key(Qt::Key_PageUp);
+    EXPECT_FLOAT_EQ(Form.Cam.CamDistance, start + PanelInteraction::ZoomStep);
+
+    Form.Cam.CamLongitude = 200;
+    Form.Cam.CamPolar = 10;
+    Form.MM_View_ResetView->trigger();
+    EXPECT_EQ(Form.Cam.CamLongitude, 45);
+    EXPECT_EQ(Form.Cam.CamPolar, 45);
+    EXPECT_EQ(Form.Cam.CamDistance, Form.Doc.WorldRadius + Form.Cam.CamDistanceOffset);
+}
+
+TEST_F(NavigateTest, OutlinerRowsAreTheSelectionAndFollowEditsUndoAndRedo) {
+    if (QGuiApplication::platformName() == "offscreen") GTEST_SKIP() << "needs a display";
+    ASSERT_TRUE(ShowAndSettle());
+    TOutlinerDock& dock = *Form.DockOutliner;
+    dock.Refresh();
+    const auto& doc = Form.Doc;
+    const auto rowCount = [&] {
+        int rows = 0;
+        auto* model = dock.TreeOutline->model();
+        for (int g = 0; g < model->rowCount(); ++g)
+            rows += model->rowCount(model->index(g, 0));
+        return rows;
+    };
+    ASSERT_GT(doc.Units.List().Size(), 2u);
+    EXPECT_EQ(rowCount(), static_cast<int>(doc.Units.List().Size()) + doc.Zones.ZoneCount() +
+                              doc.Zones.ZoneLinkCount());
+
+    // Two rows chosen: the one clicked last is current, the other joins its group.
+    TgmWorldUnit* a = doc.Units.List().First();
+    TgmWorldUnit* b = a->Next;
+    QItemSelectionModel* sel = dock.TreeOutline->selectionModel();
+    sel->setCurrentIndex(dock.IndexOf(a), QItemSelectionModel::ClearAndSelect);
+    sel->setCurrentIndex(dock.IndexOf(b), QItemSelectionModel::Select);
+    EXPECT_EQ(doc.Units.UnitCurrent(), b);
+    EXPECT_TRUE(InGroup(doc, a));
+    EXPECT_EQ(Form.NotebookAction->currentWidget()->objectName(), "Unit");
+
+    // A double-click frames the row's object.
+    const QModelIndex rowA = dock.IndexOf(a);
+    emit dock.TreeOutline->doubleClicked(rowA);
+    float lon = 0, polar = 0;
+    VecToSphere(Form.Doc.Units.CalcCentre(a), lon, polar);
+    EXPECT_NEAR(Form.Cam.CamLongitude, lon, 1.0);
+
+    // Delete takes both as one undo step; the rows follow the deletion, its undo and redo at
+    // the next idle moment, not before.
+    const int before = rowCount();
+    const int rebuilds = dock.Rebuilds();
+    Key(Qt::Key_Delete);
+    EXPECT_EQ(dock.Rebuilds(), rebuilds);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return rowCount() == before - 2; }, 2000));
+    Form.MM_Edit_Undo->trigger();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return rowCount() == before; }, 2000));
+    Form.MM_Edit_Redo->trigger();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return rowCount() == before - 2; }, 2000));
+
+    // Nothing changes, nothing is rebuilt however many frames pass.
+    QTest::qWait(50);
+    const int settled = dock.Rebuilds();
+    QTest::qWait(300);
+    EXPECT_EQ(dock.Rebuilds(), settled);
+
+    dock.EditFilter->setText("no such object");
+    EXPECT_EQ(rowCount(), 0);
+    dock.EditFilter->clear();
+    EXPECT_EQ(rowCount(), before - 2);
+}
+
+} // namespace
+} // namespace gm
