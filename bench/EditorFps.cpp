@@ -2,7 +2,10 @@
 // while, and prints what the frames-per-second label shows. Run it on a display (or under
 // xvfb-run); the world's textures are looked for in START_DIR, as the editor does.
 //
-//   gridmoor-editorfps WORLD.raw UNIT_DIR START_DIR [SECONDS]
+//   gridmoor-editorfps WORLD.raw UNIT_DIR START_DIR [SECONDS] [maximized|maximized800]
+//
+// maximized shows the window maximised, its panel filling what the pages leave; maximized800
+// keeps the panel at 800 x 600 inside the maximised window (what the window costs around it).
 
 #include <cstdio>
 #include <string>
@@ -12,12 +15,14 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QLocale>
+#include <QScreen>
 #include <QTimer>
 
 #include "editing/Settings.h"
 #include "editor/Form_Main.h"
 #include "editor/ProblemsDock.h"
 #include "foundation/Codec.h"
+#include "platform/Panel3DWidget.h"
 
 int main(int argc, char** argv) {
     if (argc < 4) {
@@ -37,12 +42,20 @@ int main(int argc, char** argv) {
         [](const std::string& text) { std::printf("message: %s\n", text.c_str()); });
     window.Opts.UnitPath = gm::AnsiToWideQX(argv[2]);
     window.Doc.Units.UnitPath = argv[2];
+    const std::string mode = argc > 5 ? argv[5] : "";
+    if (mode == "maximized800") window.Panel3D->setFixedSize(800, 600);
     window.show();
+    // Xvfb has no window manager to maximise it: the window takes the whole screen itself.
+    if (mode.rfind("maximized", 0) == 0) window.setGeometry(window.screen()->availableGeometry());
     window.activateWindow();
     QElapsedTimer opened;
     opened.start();
     window.OpenAtStart(gm::AnsiToWideQX(argv[1]));
     std::printf("opened in %lld ms\n", static_cast<long long>(opened.elapsed()));
+    QTimer::singleShot(500, [&] {
+        std::printf("window %d x %d, panel %d x %d\n", window.width(), window.height(),
+                    window.Panel3D->width(), window.Panel3D->height());
+    });
     // Every second, the label and how long the event loop takes to answer a zero timer (the
     // window's responsiveness while it draws).
     int ticks = 0;
