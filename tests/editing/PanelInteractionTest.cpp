@@ -1,10 +1,13 @@
 #include "editing/PanelInteraction.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <map>
 
+#include "editing/GroupEdit.h"
 #include "editing/PanelPick.h"
 #include "editing/PanelTestWorld.h"
 #include "render/MemoryDecoder.h"
@@ -418,6 +421,58 @@ TEST_F(InteractionTest, CopyKeyPlacesACopyAtTheCursorOrSaysWhyNot) {
     EXPECT_FALSE(r.Modified);
     EXPECT_NE(r.Message.find("square.txt"), std::string::npos) << r.Message;
     EXPECT_EQ(Doc.Units.UnitCount(), 2);
+}
+
+TEST_F(InteractionTest, ShiftBuildsAGroupThatDragsAndDeletesAsOne) {
+    // Far enough apart that no square or line covers another's pixels.
+    TgmWorldUnit* a = Square(45, 40);
+    TgmWorldUnit* b = Square(45, 50);
+    TgmWorldUnit* apart = Square(45, 57);
+    Frame();
+    const auto shift = [](PanelMouse m) {
+        m.Shift = true;
+        return m;
+    };
+    Click(InsideSquare(a));
+    ASSERT_EQ(Doc.Units.UnitCurrent(), a);
+    Panel.MouseDown(shift(Press(PanelButton::Left, InsideSquare(b), true, false)));
+    Panel.MouseUp(shift(Press(PanelButton::Left, InsideSquare(b), false, false)));
+    EXPECT_EQ(Doc.Units.UnitCurrent(), b); // the pages show the one added last
+    EXPECT_TRUE(InGroup(Doc, a));
+    EXPECT_FALSE(InGroup(Doc, apart));
+
+    // Dragging a keeps b at its distance.
+    const double arc =
+        ArcBetween(PointOf(a, u"nw")->Longitude, PointOf(a, u"nw")->Polar,
+                   PointOf(b, u"nw")->Longitude, PointOf(b, u"nw")->Polar, Doc.WorldRadius);
+    const float bBefore = PointOf(b, u"nw")->Longitude;
+    const Pixel from = InsideSquare(a);
+    Panel.MouseDown(Press(PanelButton::Right, from, false, true));
+    for (int step = 1; step <= 4; ++step)
+        Panel.MouseMove(Move({from.X + 10 * step, from.Y + 5 * step}, false, true));
+    Panel.MouseUp(Press(PanelButton::Right, {from.X + 40, from.Y + 20}, false, false));
+    EXPECT_GT(std::abs(PointOf(b, u"nw")->Longitude - bBefore), 0.1f);
+    EXPECT_NEAR(ArcBetween(PointOf(a, u"nw")->Longitude, PointOf(a, u"nw")->Polar,
+                           PointOf(b, u"nw")->Longitude, PointOf(b, u"nw")->Polar, Doc.WorldRadius),
+                arc, arc * 1e-3);
+
+    EXPECT_TRUE(KeyDown(K::Delete).Modified);
+    ASSERT_EQ(Doc.Units.List().Size(), 1u);
+    EXPECT_EQ(Doc.Units.List().First(), apart);
+
+    // A plain click forgets the group; Shift and a rectangle build one again.
+    TgmWorldUnit* c = Square(45, 40);
+    TgmWorldUnit* d = Square(45, 50);
+    Frame();
+    Click(InsideSquare(apart));
+    const Pixel pc = PixelOf(PointOf(c, u"nw")->Pos), pd = PixelOf(PointOf(d, u"se")->Pos);
+    const Pixel lo{std::min(pc.X, pd.X) - 20, std::min(pc.Y, pd.Y) - 20};
+    const Pixel hi{std::max(pc.X, pd.X) + 20, std::max(pc.Y, pd.Y) + 20};
+    Panel.MouseDown(shift(Press(PanelButton::Left, lo, true, false)));
+    Panel.MouseMove(shift(Move(hi, true, false)));
+    Panel.MouseUp(shift(Press(PanelButton::Left, hi, false, false)));
+    EXPECT_TRUE(c->Grouped && d->Grouped);
+    EXPECT_EQ(GroupOf(Doc).Size(), 3u); // with the current unit
 }
 
 } // namespace
