@@ -9,6 +9,7 @@
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QStackedWidget>
 #include <QStandardItemModel>
 #include <QTest>
@@ -72,10 +73,16 @@ TEST_F(NavigateTest, ThePanelFollowsTheWindowAndPicksAtEverySize) {
     ASSERT_TRUE(ShowAndSettle());
     EXPECT_EQ(Form.Panel3D->size(), QSize(800, 600));
     for (const QSize grow : {QSize(417, 233), QSize(-300, -200)}) {
-        Form.resize(Form.size() + grow);
-        ASSERT_TRUE(
-            QTest::qWaitFor([&] { return Form.Cam.PanelWidth == Form.Panel3D->width(); }, 2000));
-        ASSERT_TRUE(Frames(5));
+        const QSize wanted = Form.size() + grow;
+        Form.resize(wanted);
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] {
+                return Form.size() == wanted && Form.Cam.PanelWidth == Form.Panel3D->width() &&
+                       Form.Cam.PanelHeight == Form.Panel3D->height();
+            },
+            5000))
+            << Form.Cam.PanelWidth << " x " << Form.Cam.PanelHeight << " for a panel of "
+            << Form.Panel3D->width() << " x " << Form.Panel3D->height();
         const QSize panel = Form.Panel3D->size();
         EXPECT_EQ(Form.Cam.PanelHeight, panel.height());
         EXPECT_EQ(Form.Cam.ScreenCentreX, panel.width() / 2);
@@ -83,7 +90,11 @@ TEST_F(NavigateTest, ThePanelFollowsTheWindowAndPicksAtEverySize) {
         EXPECT_EQ(Form.Panel3D->grabFramebuffer().size(), panel * Form.Panel3D->devicePixelRatio());
         // The panel's centre is the sphere point the camera looks at, and "Coord:" says so.
         const QPoint centre(panel.width() / 2, panel.height() / 2);
-        QTest::mouseMove(Form.Panel3D, centre);
+        // Sent to the panel, not through the pointer: other windows may share the display.
+        QMouseEvent move(QEvent::MouseMove, QPointF(centre),
+                         Form.Panel3D->mapToGlobal(QPointF(centre)), Qt::NoButton, Qt::NoButton,
+                         Qt::NoModifier);
+        QApplication::sendEvent(Form.Panel3D, &move);
         const TSpherePick pick = PanelPick(Form.Cam, Form.Doc.WorldRadius, centre.x(), centre.y());
         ASSERT_TRUE(pick.Found);
         EXPECT_NEAR(pick.Longitude, Form.Cam.CamLongitude, 0.5);
