@@ -151,6 +151,9 @@ TEST_F(NavigateTest, OutlinerRowsAreTheSelectionAndFollowEditsUndoAndRedo) {
     EXPECT_EQ(doc.Units.UnitCurrent(), b);
     EXPECT_TRUE(InGroup(doc, a));
     EXPECT_EQ(Form.NotebookAction->currentWidget()->objectName(), "Unit");
+    // The Unit page names the description the unit was loaded from.
+    EXPECT_EQ(Form.LabelUnitDesc->text(), QString::fromStdU16String(b->DescPath));
+    EXPECT_FALSE(Form.LabelUnitDesc->text().isEmpty());
 
     // A double-click frames the row's object.
     const QModelIndex rowA = dock.IndexOf(a);
