@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QLayout>
 #include <QMessageBox>
+#include <QScreen>
 #include <QSignalBlocker>
 
 #include "editing/CameraFrame.h"
@@ -80,6 +81,8 @@ TFormMain::TFormMain(ISettingsStore& store, std::u16string startDir,
         },
         this);
     addDockWidget(Qt::BottomDockWidgetArea, DockProblems);
+    // The list is short most of the time: the panel gets the height.
+    resizeDocks({DockProblems}, {120}, Qt::Vertical);
     DockOutliner =
         new TOutlinerDock(Doc,
                           {[this](const std::vector<OutlineObject>& objects) {
@@ -333,13 +336,19 @@ void TFormMain::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
     if (PanelFitted_) return;
     PanelFitted_ = true;
+    // A maximised window keeps the screen's size; the panel takes what it leaves.
+    if (windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen)) return;
     FitPanel(QSize(Panel3DWidget::PanelWidth, Panel3DWidget::PanelHeight));
 }
 
 void TFormMain::FitPanel(const QSize& size) {
     // The docks and pages keep their sizes: the window grows or shrinks by the panel's lack.
     if (QLayout* l = layout()) l->activate();
-    resize(this->size() + size - Panel3D->size());
+    QSize wanted = this->size() + size - Panel3D->size();
+    // Never past the screen: the panel shrinks instead.
+    if (const QScreen* screen = this->screen())
+        wanted = wanted.boundedTo(screen->availableGeometry().size());
+    resize(wanted);
     if (QLayout* l = layout()) l->activate();
 }
 
