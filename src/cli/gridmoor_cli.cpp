@@ -10,6 +10,7 @@
 
 #include "cli/CliCommands.h"
 #include "foundation/QX_Error.h"
+#include "foundation/QX_File.h"
 
 namespace {
 
@@ -45,6 +46,7 @@ stderr.)";
 } // namespace
 
 int main(int argc, char** argv) {
+    gm::IgnoreFileSizeSignalQX();
     CLI::App app{Description, "gridmoor-cli"};
     app.require_subcommand(1);
 

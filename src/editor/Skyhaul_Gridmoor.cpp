@@ -9,6 +9,7 @@
 
 #include "editor/Form_Main.h"
 #include "foundation/Codec.h"
+#include "foundation/QX_File.h"
 #include "platform/QSettingsStore.h"
 
 namespace {
@@ -28,6 +29,7 @@ std::u16string ExamplesBase() {
 } // namespace
 
 int main(int argc, char** argv) {
+    gm::IgnoreFileSizeSignalQX();
     QApplication app(argc, argv);
     QApplication::setOrganizationName("kwr");
     QApplication::setApplicationName("SkyhaulGridmoor");

@@ -187,7 +187,7 @@ TEST_F(CliDump, UnreadableWorldsFailWithTheReaderMessage) {
         std::string Message;
     };
     const std::vector<Case> cases = {
-        {missing, "TFileQX.Open. FileName=" + missing},
+        {missing, "TFileQX.Open. FileName=" + missing + " (No such file or directory)"},
         {Dir.Write("magic.raw", std::string("HKVY") + std::string(36, '\0')), "Incorrect format"},
         {Dir.Write("v4.raw", RawWorld(4, 1000).Zeros(7).Bytes()), "Incorrect version"},
         {Dir.Write("short.raw", "HKVZ"), "TBufQX.TestGet. len=4"},

@@ -154,7 +154,8 @@ TEST_F(DocumentCommandsTest, FailedOpenIsShownOnceAndLeavesAnEmptyUntitledWorld)
     Host.FileAnswers = {Path("missing.raw")};
     Commands.FileOpen();
     ASSERT_EQ(Host.Errors.size(), 1u);
-    EXPECT_EQ(Host.Errors[0], "Error : TFileQX.Open. FileName=" + Dir.File("missing.raw"));
+    EXPECT_EQ(Host.Errors[0], "Error : TFileQX.Open. FileName=" + Dir.File("missing.raw") +
+                                  " (No such file or directory)");
     EXPECT_TRUE(Doc.WorldFileName.empty());
     EXPECT_EQ(Doc.Units.UnitCount(), 0);
     EXPECT_FALSE(State.Modified());

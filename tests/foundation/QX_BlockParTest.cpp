@@ -296,7 +296,7 @@ TEST_F(BlockParFiles, IncludeFailures) {
     const std::string missing = Dir.Write("m.txt", "A=nothere.txt {\n}\n");
     TBlockParQX root;
     EXPECT_EQ(MessageOf([&] { root.LoadFromFile(missing); }),
-              "TFileQX.Open. FileName=" + Dir.File("nothere.txt"));
+              "TFileQX.Open. FileName=" + Dir.File("nothere.txt") + " (No such file or directory)");
 
     const std::string self = Dir.Write("self.txt", "A=self.txt {\n}\n");
     EXPECT_EQ(MessageOf([&] { TBlockParQX().LoadFromFile(self); }),

@@ -273,7 +273,7 @@ TEST_F(MalformedWorldTest, DirectoryWhereTheFileShouldBe) {
     const std::string folder = Dir.File("folder.raw");
     std::filesystem::create_directory(folder);
     Doc.WorldFileName = u"previous.raw";
-    EXPECT_EQ(Doc.WorldOpen(AnsiToWideQX(folder)), "Error : TFileQX.Open. FileName=" + folder);
+    EXPECT_EQ(Doc.WorldOpen(AnsiToWideQX(folder)), "Error : TFileQX.Open. FileName=" + folder + " (Is a directory)");
     EXPECT_TRUE(Doc.WorldFileName.empty());
     EXPECT_TRUE(fuzz::WorldIsEmpty(Doc));
 }
