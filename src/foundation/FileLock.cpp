@@ -40,7 +40,8 @@ bool FileLockQX::TryLock() {
     Handle_ = h;
 #else
     const int fd = ::open(FileName_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-    if (fd < 0) RaiseQX("FileLockQX.Lock. FileName=" + FileName_ + " (" + SystemReasonQX(errno) + ")");
+    if (fd < 0)
+        RaiseQX("FileLockQX.Lock. FileName=" + FileName_ + " (" + SystemReasonQX(errno) + ")");
     int rc = 0;
     while ((rc = ::flock(fd, LOCK_EX | LOCK_NB)) != 0 && errno == EINTR) {
     }

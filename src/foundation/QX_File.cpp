@@ -3,8 +3,8 @@
 #include "foundation/QX_Error.h"
 
 #include <cstdint>
-#include <limits>
 #include <cstring>
+#include <limits>
 #include <string>
 
 #ifdef _WIN32
@@ -51,8 +51,9 @@ int LastCode() {
 std::string SystemReasonQX(int code) {
 #ifdef _WIN32
     char text[512] = {};
-    const DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                   nullptr, static_cast<DWORD>(code), 0, text, sizeof text, nullptr);
+    const DWORD n =
+        FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                       static_cast<DWORD>(code), 0, text, sizeof text, nullptr);
     std::string s(text, n);
     while (!s.empty() && (s.back() == '\r' || s.back() == '\n' || s.back() == '.'))
         s.pop_back();
@@ -189,7 +190,9 @@ int32_t TFileQX::GetSize() {
 
 int32_t TFileQX::SetPointer(int32_t distance, int origin) {
     int64_t pos = -1;
-    int code = !IsOpen() ? CodeBadHandle : (origin < 0 || origin > 2) ? CodeBadArgument : CodeTooBig;
+    int code = !IsOpen()                    ? CodeBadHandle
+               : (origin < 0 || origin > 2) ? CodeBadArgument
+                                            : CodeTooBig;
 #ifdef _WIN32
     static constexpr DWORD Methods[3] = {FILE_BEGIN, FILE_CURRENT, FILE_END};
     LARGE_INTEGER d;
@@ -245,10 +248,10 @@ void TFileQX::Read(void* block, int32_t n) {
     }
     if (done != n) {
         // A read that found the end early has no system error: say so instead.
-        std::string reason = code != 0       ? SystemReasonQX(static_cast<int>(code))
-                             : !IsOpen()     ? SystemReasonQX(CodeBadHandle)
-                             : n < 0         ? SystemReasonQX(CodeBadArgument)
-                                             : std::string("the file ends early");
+        std::string reason = code != 0   ? SystemReasonQX(static_cast<int>(code))
+                             : !IsOpen() ? SystemReasonQX(CodeBadHandle)
+                             : n < 0     ? SystemReasonQX(CodeBadArgument)
+                                         : std::string("the file ends early");
         RaiseQX("TFileQX.Read. FileName=" + FileName + " kolbyte=" + std::to_string(n) +
                 " GetLastError=" + std::to_string(code) + " (" + reason + ")");
     }

@@ -161,8 +161,7 @@ void CheckTarget(const std::string& fileName, const std::string& target) {
     // Read-only is how designers protect files: a file nobody may write is left alone also by
     // a user whom the system would let replace it.
     if (::access(target.c_str(), W_OK) != 0) RaiseFileQX("CreateNew", fileName, errno);
-    if (S_ISREG(st.st_mode) && (st.st_mode & 0222) == 0)
-        RaiseFileQX("CreateNew", fileName, EACCES);
+    if (S_ISREG(st.st_mode) && (st.st_mode & 0222) == 0) RaiseFileQX("CreateNew", fileName, EACCES);
 #endif
 }
 
@@ -450,10 +449,11 @@ void Repair(const std::string& journal) {
     std::string names;
     for (const JournalEntryQX& e : entries)
         names += (names.empty() ? "" : " and ") + e.Target;
-    RaiseQX("The files " + names +
-            " were left half replaced by an interrupted save and could not be put together again (" +
-            SystemReasonQX(code) + "); the journal " + journal +
-            " lists what belongs where. Make them writable and save again.");
+    RaiseQX(
+        "The files " + names +
+        " were left half replaced by an interrupted save and could not be put together again (" +
+        SystemReasonQX(code) + "); the journal " + journal +
+        " lists what belongs where. Make them writable and save again.");
 }
 
 } // namespace

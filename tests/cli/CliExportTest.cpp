@@ -360,9 +360,8 @@ TEST_F(CliExport, ProtectedOrMissingTargetsSayWhyAndWhatToDo) {
     std::filesystem::permissions(map, std::filesystem::perms::owner_read);
     const CliResult locked = RunCli(Dir, {"export", world, map, Dir.File("edit.opt")});
     EXPECT_EQ(locked.Code, 1);
-    EXPECT_EQ(locked.Err, "Error : TFileQX.CreateNew. FileName=" + map +
-                              " (Permission denied): " + map +
-                              " is read-only; make it writable to replace it\n");
+    EXPECT_EQ(locked.Err, "Error : TFileQX.CreateNew. FileName=" + map + " (Permission denied): " +
+                              map + " is read-only; make it writable to replace it\n");
     EXPECT_EQ(TempDir::Read(map), "protected map");
     EXPECT_FALSE(FileExists(Dir.File("edit.opt")));
 }

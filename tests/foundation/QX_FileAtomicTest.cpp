@@ -146,10 +146,9 @@ TEST_F(AtomicSaveTest, ASaveCrashedBetweenTheReplacesIsCompletedByTheNextOne) {
     ASSERT_EQ(test::TempDir::Read(opt), "old opt");
 
     // The next save first puts the pair together, whatever becomes of its own files.
-    EXPECT_EQ(MessageOf([&] {
-                  SavePair(map, opt, "second", [](std::size_t) { RaiseQX("stopped"); });
-              }),
-              "stopped");
+    EXPECT_EQ(
+        MessageOf([&] { SavePair(map, opt, "second", [](std::size_t) { RaiseQX("stopped"); }); }),
+        "stopped");
     EXPECT_EQ(test::TempDir::Read(map), "first map");
     EXPECT_EQ(test::TempDir::Read(opt), "first opt");
     SavePair(map, opt, "third");

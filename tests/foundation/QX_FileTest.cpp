@@ -97,7 +97,8 @@ TEST_F(FileTest, ReadWriteAndPointer) {
     EXPECT_EQ(f.SetPointer(1, 1), 2);
     char many[10];
     EXPECT_EQ(MessageOf([&] { f.Read(many, 10); }),
-              "TFileQX.Read. FileName=" + name + " kolbyte=10 GetLastError=0 (the file ends early)");
+              "TFileQX.Read. FileName=" + name +
+                  " kolbyte=10 GetLastError=0 (the file ends early)");
     EXPECT_EQ(MessageOf([&] { f.SetPointer(-100, 0); }),
               "TFileQX.SetPointer. FileName=" + name + " (Invalid argument)");
     f.Close();
@@ -139,7 +140,8 @@ TEST_F(FileTest, ReadOnlyFileLoads) {
     EXPECT_EQ(b.Len, 7);
     if (::geteuid() != 0) { // root may write anything, so only a user sees the refusal
         TFileQX f(name);
-        EXPECT_EQ(MessageOf([&] { f.Open(); }), "TFileQX.Open. FileName=" + name + " (Permission denied)");
+        EXPECT_EQ(MessageOf([&] { f.Open(); }),
+                  "TFileQX.Open. FileName=" + name + " (Permission denied)");
     }
 }
 #endif

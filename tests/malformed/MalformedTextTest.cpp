@@ -80,7 +80,8 @@ TEST_F(MalformedDescTest, EmptyFile) {
 
 TEST_F(MalformedDescTest, DirectoryWhereTheDescriptionShouldBe) {
     std::filesystem::create_directory(Dir.Path() / "units" / "folder.txt");
-    ExpectRefused("folder.txt", "TFileQX.Open. FileName=" + Dir.File("units/folder.txt") + " (Is a directory)");
+    ExpectRefused("folder.txt",
+                  "TFileQX.Open. FileName=" + Dir.File("units/folder.txt") + " (Is a directory)");
 }
 
 TEST_F(MalformedDescTest, MissingBlocksAndParameters) {
@@ -163,12 +164,13 @@ TEST_F(MalformedDescTest, IncludeThatIsAFolderOrMissing) {
     Desc d;
     d.Groups = "KeyGroup=groups {\n}\n";
     Dir.Write("units/folder-include.txt", d.Text());
-    ExpectRefused("folder-include.txt", "TFileQX.Open. FileName=" + Dir.File("units/groups") + " (Is a directory)");
+    ExpectRefused("folder-include.txt",
+                  "TFileQX.Open. FileName=" + Dir.File("units/groups") + " (Is a directory)");
 
     d.Groups = "KeyGroup=missing.txt {\n}\n";
     Dir.Write("units/missing-include.txt", d.Text());
     ExpectRefused("missing-include.txt", "TFileQX.Open. FileName=" + Dir.File("units/missing.txt") +
-                                              " (No such file or directory)");
+                                             " (No such file or directory)");
 }
 
 TEST_F(MalformedDescTest, DeeplyNestedBlocks) {

@@ -88,7 +88,8 @@ TEST_F(WorldDocTest, EveryOpenFailureEndsUntitledWithItsMessage) {
         EXPECT_EQ(Doc.WorldOpen(Wide(path)), c.expected);
         EXPECT_EQ(Doc.WorldFileName.empty(), !c.expected.empty());
     }
-    EXPECT_EQ(Doc.WorldOpen(Wide(missing)), "Error : TFileQX.Open. FileName=" + missing + " (No such file or directory)");
+    EXPECT_EQ(Doc.WorldOpen(Wide(missing)),
+              "Error : TFileQX.Open. FileName=" + missing + " (No such file or directory)");
     EXPECT_TRUE(Doc.WorldFileName.empty());
 }
 
