@@ -194,7 +194,10 @@ namespace {
 PendingFileQX WritePending(const std::string& fileName, const void* data, int32_t len,
                            const std::string& ext = TempExt) {
     const auto* bytes = static_cast<const uint8_t*>(data);
-    PendingFileQX p{fileName, ResolveTarget(fileName), {}, {}};
+    // Absolute, so that a journal naming it still leads there from another working folder.
+    std::error_code absEc;
+    const fs::path absolute = fs::absolute(ResolveTarget(fileName), absEc);
+    PendingFileQX p{fileName, absEc ? ResolveTarget(fileName) : absolute.string(), {}, {}};
     p.Place = Split(p.Target);
     if (p.Place.Base.empty()) RaiseFileQX("CreateNew", fileName, CodeNoName);
     CheckTarget(fileName, p.Target);
