@@ -116,7 +116,17 @@ void Autosave::RemoveBackups(const std::string& folder, const std::string& key) 
 void Autosave::Retire(const std::u16string& worldFileName) {
     const std::string key = Key(worldFileName);
     if (Record_) Record_->RemoveBackup(key);
-    RemoveBackups(Folder_, key);
+    // Only this run's own: another editor may be working on the same world.
+    std::vector<std::string> left;
+    for (const std::string& file : Written_) {
+        if (!IsBackupOf(fs::path(file).filename().string(), key)) {
+            left.push_back(file);
+            continue;
+        }
+        std::error_code ec;
+        fs::remove(file, ec);
+    }
+    Written_ = std::move(left);
 }
 
 bool Autosave::Due(uint64_t nowMs, bool modified, uint64_t generation, uint64_t lastInputMs) {
@@ -167,6 +177,7 @@ BackupResult Autosave::Write(WorldDoc& doc, uint64_t nowMs, uint64_t generation,
     PendingSince_.reset();
     result.Written = true;
     result.File = target.string();
+    Written_.push_back(result.File);
 
     std::vector<std::string> backups = BackupsOf(doc.WorldFileName);
     const std::size_t keep = std::max<std::size_t>(Policy_.Keep, 1);
@@ -174,6 +185,10 @@ BackupResult Autosave::Write(WorldDoc& doc, uint64_t nowMs, uint64_t generation,
         std::error_code ec;
         fs::remove(backups[i], ec); // one left behind is retried with the next backup
     }
+    std::erase_if(Written_, [](const std::string& file) {
+        std::error_code ec;
+        return !fs::exists(file, ec);
+    });
     return result;
 }
 

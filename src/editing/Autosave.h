@@ -50,7 +50,8 @@ public:
 
     // Backups written from now on are listed in record (which outlives this object).
     void SetRecord(RunRecord* record) noexcept { Record_ = record; }
-    // The work on this world was saved or discarded: its backups go and are never offered.
+    // The work on this world was saved or discarded: the backups of it this object wrote go, and
+    // this run no longer lists the world for an offer after a crash.
     void Retire(const std::u16string& worldFileName);
 
     // The backups of a world, oldest first (full paths).
@@ -70,6 +71,7 @@ private:
     AutosavePolicy Policy_;
     std::string RunId_;
     RunRecord* Record_ = nullptr;
+    std::vector<std::string> Written_; // the backups this object wrote and has not retired
     std::optional<uint64_t> WrittenGeneration_;
     std::optional<uint64_t> PendingSince_; // first poll that saw unbacked changes
     std::optional<uint64_t> LastAttempt_;

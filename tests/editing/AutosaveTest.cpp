@@ -112,6 +112,18 @@ TEST_F(AutosaveTest, KeepsTheLastFewPerWorld) {
     EXPECT_EQ(second.BackupsOf(u"").size(), 1u);
 }
 
+TEST_F(AutosaveTest, RetiringAWorldRemovesOnlyThisRunsBackupsOfIt) {
+    Autosave mine(Backups(), {}, "1-a"), other(Backups(), {}, "2-b");
+    WorldDoc untitled;
+    const std::string kept = mine.Write(untitled, 0, 1, 9).File;
+    const std::string gone = mine.Write(Doc, 0, 2, 10).File;
+    const std::string theirs = other.Write(Doc, 0, 1, 11).File;
+    mine.Retire(Doc.WorldFileName);
+    EXPECT_FALSE(fs::exists(gone));
+    EXPECT_TRUE(fs::exists(theirs)); // another editor on the same world keeps its work
+    EXPECT_TRUE(fs::exists(kept));
+}
+
 TEST_F(AutosaveTest, AFailingWriteIsReportedOnceUntilABackupSucceeds) {
     Dir.Write("backups", "a file where the folder should be");
     Autosave saver(Backups(), AutosavePolicy{1000, 0, 5});

@@ -293,5 +293,16 @@ TEST_F(MalformedExportTargetTest, MissingDataFolder) {
     EXPECT_FALSE(std::filesystem::exists(Dir.Path() / "DATA"));
 }
 
+TEST_F(MalformedExportTargetTest, TheWorldsOwnFileAsATarget) {
+    const std::string world = Dir.Write("w.raw", "the world");
+    Doc.WorldFileName = AnsiToWideQX(world);
+    const std::string same = Dir.File("./w.raw");
+    EXPECT_EQ(Export(Dir.File("edit.map"), same),
+              "The file " + same +
+                  " is the world file itself; export into other files (the world stays as it is)");
+    EXPECT_EQ(test::TempDir::Read(world), "the world");
+    EXPECT_FALSE(std::filesystem::exists(Dir.File("edit.map")));
+}
+
 } // namespace
 } // namespace gm
