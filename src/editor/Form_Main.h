@@ -304,6 +304,7 @@ private:
     bool QuietPages_ = false; // PanelRefresh shows without running the page handlers
     std::unique_ptr<Autosave> Autosave_;
     std::unique_ptr<RunRecord> Run_;
+    std::string AdoptedKey_; // a dead run's world restored here, listed until saved or discarded
     std::unique_ptr<QObject> InputWatch_; // notes the designer's last key or mouse action
     uint64_t LastInputMs_ = 0;
     bool AutosaveBusy_ = false;

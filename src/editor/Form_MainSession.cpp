@@ -170,6 +170,8 @@ void TFormMain::EndSession() {
 
 void TFormMain::WorkSettled(const std::u16string& fileName) {
     if (Autosave_) Autosave_->Retire(fileName);
+    if (Run_ && !AdoptedKey_.empty()) Run_->RemoveBackup(AdoptedKey_);
+    AdoptedKey_.clear();
 }
 
 void TFormMain::AutosaveTick() {
@@ -215,6 +217,7 @@ bool TFormMain::OfferRecovery() {
         }
         // This run takes the world over: should it die too, the backup is offered again.
         Run_->AddBackup(offer.Key);
+        AdoptedKey_ = offer.Key;
         RecoveryDone(folder, offer, false);
         Panel_->CancelAll();
         const bool restored = Commands_.RecoverBackup(AnsiToWideQX(offer.Backup), offer.Origin);

@@ -270,6 +270,12 @@ TEST_F(FormMainSessionTest, RestoreIsOfferedAfterACrashButNotAfterACleanExit) {
     EXPECT_TRUE(Form->DocState.Modified());
     EXPECT_EQ(Form->windowTitle(), "Skyhaul Gridmoor v0.3 [mine] *");
     EXPECT_FALSE(Form->OfferRecovery()); // once
+
+    // This run lists the world until it is saved: should it die first, the work is offered again.
+    const std::string list = Dir.File("backups/run-" + Form->Run()->Id() + ".worlds");
+    EXPECT_NE(test::TempDir::Read(list).find("backup "), std::string::npos);
+    ASSERT_TRUE(Form->Commands().FileSave());
+    EXPECT_EQ(test::TempDir::Read(list).find("backup "), std::string::npos);
 }
 #endif
 
