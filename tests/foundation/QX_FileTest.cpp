@@ -131,6 +131,7 @@ TEST_F(FileTest, BufferLoadsWholeFileOrRest) {
     EXPECT_EQ(b.Len, 0);
 }
 
+// POSIX modes; Windows' share modes have their own test (WindowsFileTest).
 #ifndef _WIN32
 TEST_F(FileTest, ReadOnlyFileLoads) {
     const std::string name = Dir.Write("locked.txt", "content");
@@ -201,6 +202,7 @@ TEST_F(FileTest, FilesSavedTogetherAreReplacedOnlyWhenAllAreWritten) {
               (std::vector<std::string>{".gridmoor-save.lock", "edit.map", "edit.opt"}));
 }
 
+// Modes and symbolic links are POSIX's; on Windows a replaced file takes the new file's attributes.
 #ifndef _WIN32
 TEST_F(FileTest, AtomicSaveKeepsModeAndLinks) {
     const std::string real = Dir.Write("real.txt", "1");
