@@ -13,6 +13,7 @@
 #include <system_error>
 #include <vector>
 
+#include "foundation/Codec.h"
 #include "foundation/FileLock.h"
 #include "foundation/QX_Buf.h"
 #include "foundation/QX_Error.h"
@@ -53,6 +54,24 @@ constexpr int CodeBadArgument = ERROR_INVALID_PARAMETER;
 constexpr int CodeNoName = ENOENT;
 constexpr int CodeBadArgument = EINVAL;
 #endif
+
+// File names are 8-bit text in the system code page; the standard library would read a narrow
+// name as UTF-8 on Windows, so names cross into std::filesystem through their wide form there.
+fs::path FsPath(const std::string& name) {
+#ifdef _WIN32
+    return fs::path(AnsiToWideQX(name));
+#else
+    return fs::path(name);
+#endif
+}
+
+std::string FsName(const fs::path& path) {
+#ifdef _WIN32
+    return WideToAnsiQX(path.u16string());
+#else
+    return path.string();
+#endif
+}
 
 int LastCode() {
 #ifdef _WIN32
@@ -128,13 +147,13 @@ struct PendingFileQX {
 
 void RemoveQuietly(const std::string& file) noexcept {
     std::error_code ec;
-    fs::remove(file, ec);
+    fs::remove(FsPath(file), ec);
 }
 
 // Through a symbolic link the file it points to is replaced (or made, for a link to a file that
 // does not exist yet); the link stays a link.
 std::string ResolveTarget(const std::string& fileName) {
-    fs::path path(fileName);
+    fs::path path = FsPath(fileName);
     bool linked = false;
     for (int depth = 0; depth < 40; ++depth) { // the system's own limit on link chains
         std::error_code ec;
@@ -144,7 +163,7 @@ std::string ResolveTarget(const std::string& fileName) {
         path = to.is_absolute() ? to : path.parent_path() / to;
         linked = true;
     }
-    return linked ? path.lexically_normal().string() : fileName;
+    return linked ? FsName(path.lexically_normal()) : fileName;
 }
 
 // Refuses what cannot or must not be replaced before anything is written.
@@ -173,13 +192,13 @@ void CheckSaveTargetQX(const std::string& fileName) {
 
 bool SameFileQX(const std::string& a, const std::string& b) {
     std::error_code ec;
-    if (fs::equivalent(a, b, ec)) return true; // links, "./", other spellings of one file
-    const fs::path pa = fs::weakly_canonical(ResolveTarget(a), ec);
+    if (fs::equivalent(FsPath(a), FsPath(b), ec)) return true; // links, "./", other spellings
+    const fs::path pa = fs::weakly_canonical(FsPath(ResolveTarget(a)), ec);
     if (ec) return false;
-    const fs::path pb = fs::weakly_canonical(ResolveTarget(b), ec);
+    const fs::path pb = fs::weakly_canonical(FsPath(ResolveTarget(b)), ec);
     if (ec) return false;
 #ifdef _WIN32
-    std::string la = pa.string(), lb = pb.string();
+    std::string la = FsName(pa), lb = FsName(pb);
     for (std::string* s : {&la, &lb})
         for (char& c : *s)
             if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
@@ -196,8 +215,8 @@ PendingFileQX WritePending(const std::string& fileName, const void* data, int32_
     const auto* bytes = static_cast<const uint8_t*>(data);
     // Absolute, so that a journal naming it still leads there from another working folder.
     std::error_code absEc;
-    const fs::path absolute = fs::absolute(ResolveTarget(fileName), absEc);
-    PendingFileQX p{fileName, absEc ? ResolveTarget(fileName) : absolute.string(), {}, {}};
+    const fs::path absolute = fs::absolute(FsPath(ResolveTarget(fileName)), absEc);
+    PendingFileQX p{fileName, absEc ? ResolveTarget(fileName) : FsName(absolute), {}, {}};
     p.Place = Split(p.Target);
     if (p.Place.Base.empty()) RaiseFileQX("CreateNew", fileName, CodeNoName);
     CheckTarget(fileName, p.Target);
@@ -308,10 +327,10 @@ void CommitPending(const PendingFileQX& p) {
 void RemoveStaleTemps(const PendingFileQX& p, const std::string& ext) noexcept {
     const std::string stem = TempStem(p.Place);
     std::error_code ec;
-    const fs::path dir = p.Place.Dir.empty() ? fs::path(".") : fs::path(p.Place.Dir);
+    const fs::path dir = p.Place.Dir.empty() ? fs::path(".") : FsPath(p.Place.Dir);
     std::vector<fs::path> stale;
     for (const fs::directory_entry& e : fs::directory_iterator(dir, ec)) {
-        const std::string name = e.path().filename().string();
+        const std::string name = FsName(e.path().filename());
         if (!IsOwnTemp(name, stem, ext)) continue;
         std::error_code tec;
         const auto written = fs::last_write_time(e.path(), tec);
@@ -320,7 +339,7 @@ void RemoveStaleTemps(const PendingFileQX& p, const std::string& ext) noexcept {
     }
     for (const fs::path& file : stale) {
 #ifdef _WIN32
-        DeleteFileA(file.string().c_str()); // fails while a save still has it open
+        DeleteFileW(file.c_str()); // fails while a save still has it open
 #else
         const int fd = ::open(file.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
         if (fd < 0) continue;
@@ -360,7 +379,7 @@ std::string JournalFile(const std::string& firstTarget) {
 
 bool Exists(const std::string& file) {
     std::error_code ec;
-    return fs::exists(fs::symlink_status(file, ec));
+    return fs::exists(fs::symlink_status(FsPath(file), ec));
 }
 
 void WriteJournal(const std::string& file, const std::vector<JournalEntryQX>& entries) {
@@ -398,9 +417,9 @@ std::string KeepOld(const PendingFileQX& p) {
     std::random_device rd;
     const std::string kept = p.Place.Dir + TempStem(p.Place) + RandomHex(rd) + KeptExt;
     std::error_code ec;
-    fs::create_hard_link(p.Target, kept, ec);
+    fs::create_hard_link(FsPath(p.Target), FsPath(kept), ec);
     if (!ec) return kept;
-    fs::copy_file(p.Target, kept, ec);
+    fs::copy_file(FsPath(p.Target), FsPath(kept), ec);
     if (ec) RaiseQX("TFileQX.CreateNew. FileName=" + kept + " (" + ec.message() + ")");
     return kept;
 }
@@ -416,7 +435,7 @@ bool RollBack(const std::vector<JournalEntryQX>& entries) noexcept {
         }
         if (e.Kept.empty()) {
             std::error_code ec;
-            fs::remove(e.Target, ec);
+            fs::remove(FsPath(e.Target), ec);
             ok = ok && !ec;
         } else if (Exists(e.Kept)) {
             ok = Replace(e.Kept, e.Target) == 0 && ok;

@@ -9,6 +9,7 @@
 #include "foundation/Codec.h"
 #include "render/Camera.h"
 #include "render/VOper.h"
+#include "support/SystemReason.h"
 #include "support/TempDir.h"
 #include "world/WorldDoc.h"
 
@@ -155,7 +156,7 @@ TEST_F(DocumentCommandsTest, FailedOpenIsShownOnceAndLeavesAnEmptyUntitledWorld)
     Commands.FileOpen();
     ASSERT_EQ(Host.Errors.size(), 1u);
     EXPECT_EQ(Host.Errors[0], "Error : TFileQX.Open. FileName=" + Dir.File("missing.raw") +
-                                  " (No such file or directory)");
+                                  test::Reason(test::Why::MissingFile));
     EXPECT_TRUE(Doc.WorldFileName.empty());
     EXPECT_EQ(Doc.Units.UnitCount(), 0);
     EXPECT_FALSE(State.Modified());

@@ -2,6 +2,7 @@
 #include "foundation/QX_Buf.h"
 #include "foundation/QX_Error.h"
 
+#include "support/SystemReason.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -40,7 +41,7 @@ std::vector<std::string> Entries(const fs::path& dir) {
 TEST_F(FileTest, OpenFailuresNameTheFile) {
     const std::string missing = Dir.File("missing.raw");
     TFileQX f(missing);
-    const std::string gone = " (No such file or directory)";
+    const std::string gone = test::Reason(test::Why::MissingFile);
     EXPECT_EQ(MessageOf([&] { f.Open(); }), "TFileQX.Open. FileName=" + missing + gone);
     EXPECT_EQ(MessageOf([&] { f.OpenRead(); }), "TFileQX.Open. FileName=" + missing + gone);
     EXPECT_FALSE(f.IsOpen());
@@ -48,13 +49,14 @@ TEST_F(FileTest, OpenFailuresNameTheFile) {
     // A folder is not a file, even where the system would open it for reading.
     TFileQX d(Dir.Path().string());
     EXPECT_EQ(MessageOf([&] { d.OpenRead(); }),
-              "TFileQX.Open. FileName=" + Dir.Path().string() + " (Is a directory)");
+              "TFileQX.Open. FileName=" + Dir.Path().string() + test::Reason(test::Why::Folder));
     EXPECT_EQ(MessageOf([&] { f.GetSize(); }), "TFileQX.Open. FileName=" + missing + gone);
     EXPECT_EQ(MessageOf([&] { f.SetPointer(0, 0); }),
-              "TFileQX.SetPointer. FileName=" + missing + " (Bad file descriptor)");
+              "TFileQX.SetPointer. FileName=" + missing + test::Reason(test::Why::BadHandle));
     TFileQX bad(Dir.File("no/such/folder/x"));
     EXPECT_EQ(MessageOf([&] { bad.CreateNew(); }),
-              "TFileQX.CreateNew. FileName=" + Dir.File("no/such/folder/x") + gone);
+              "TFileQX.CreateNew. FileName=" + Dir.File("no/such/folder/x") +
+                  test::Reason(test::Why::MissingFolder));
     EXPECT_EQ(bad.OpenCount, 0);
 }
 
@@ -100,11 +102,12 @@ TEST_F(FileTest, ReadWriteAndPointer) {
               "TFileQX.Read. FileName=" + name +
                   " kolbyte=10 GetLastError=0 (the file ends early)");
     EXPECT_EQ(MessageOf([&] { f.SetPointer(-100, 0); }),
-              "TFileQX.SetPointer. FileName=" + name + " (Invalid argument)");
+              "TFileQX.SetPointer. FileName=" + name + test::Reason(test::Why::BadSeek));
     f.Close();
     f.Write(nullptr, 0); // no system call, no failure, even closed
-    EXPECT_EQ(MessageOf([&] { f.Write("xyz", 3); }),
-              "TFileQX.Write. FileName=" + name + " kolbyte=3 (Bad file descriptor)");
+    EXPECT_EQ(MessageOf([&] { f.Write("xyz", 3); }), "TFileQX.Write. FileName=" + name +
+                                                         " kolbyte=3" +
+                                                         test::Reason(test::Why::BadHandle));
 }
 
 TEST_F(FileTest, BufferLoadsWholeFileOrRest) {
@@ -127,7 +130,7 @@ TEST_F(FileTest, BufferLoadsWholeFileOrRest) {
 
     const std::string missing = Dir.File("none.bin");
     EXPECT_EQ(MessageOf([&] { b.LoadFromFile(missing); }),
-              "TFileQX.Open. FileName=" + missing + " (No such file or directory)");
+              "TFileQX.Open. FileName=" + missing + test::Reason(test::Why::MissingFile));
     EXPECT_EQ(b.Len, 0);
 }
 
@@ -169,13 +172,14 @@ TEST_F(FileTest, FailedAtomicSaveLeavesEverythingAsItWas) {
     TBufQX b;
     b.AddStr("payload");
     EXPECT_EQ(MessageOf([&] { b.SaveToFile(Dir.File("world.raw")); }),
-              "TFileQX.CreateNew. FileName=" + Dir.File("world.raw") + " (Is a directory)");
+              "TFileQX.CreateNew. FileName=" + Dir.File("world.raw") +
+                  test::Reason(test::Why::Folder));
     EXPECT_EQ(test::TempDir::Read(Dir.File("world.raw/inside.txt")), before);
     EXPECT_EQ(Entries(Dir.Path()), std::vector<std::string>{"world.raw"}); // no temp file left
 
     const std::string lost = Dir.File("gone/x.raw");
     EXPECT_EQ(MessageOf([&] { b.SaveToFile(lost); }),
-              "TFileQX.CreateNew. FileName=" + lost + " (No such file or directory)");
+              "TFileQX.CreateNew. FileName=" + lost + test::Reason(test::Why::MissingFolder));
 }
 
 TEST_F(FileTest, FilesSavedTogetherAreReplacedOnlyWhenAllAreWritten) {
@@ -190,12 +194,13 @@ TEST_F(FileTest, FilesSavedTogetherAreReplacedOnlyWhenAllAreWritten) {
     EXPECT_EQ(MessageOf([&] {
                   SaveFilesAtomicQX({{map, "third", 5}, {lost, "x", 1}});
               }),
-              "TFileQX.CreateNew. FileName=" + lost + " (No such file or directory)");
+              "TFileQX.CreateNew. FileName=" + lost + test::Reason(test::Why::MissingFolder));
     EXPECT_EQ(test::TempDir::Read(map), "new map");
     EXPECT_EQ(MessageOf([&] {
                   SaveFilesAtomicQX({{map, "third", 5}, {opt, "x", -1}});
               }),
-              "TFileQX.Write. FileName=" + opt + " kolbyte=-1 (Invalid argument)");
+              "TFileQX.Write. FileName=" + opt + " kolbyte=-1" +
+                  test::Reason(test::Why::BadArgument));
     EXPECT_EQ(test::TempDir::Read(map), "new map");
     EXPECT_EQ(test::TempDir::Read(opt), "new opt!");
     EXPECT_EQ(Entries(Dir.Path()),

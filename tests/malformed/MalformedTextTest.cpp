@@ -12,6 +12,7 @@
 #include "foundation/QX_Error.h"
 #include "harness/FuzzChecks.h"
 #include "render/Camera.h"
+#include "support/SystemReason.h"
 #include "support/TempDir.h"
 #include "world/UnitLoad.h"
 #include "world/WorldDoc.h"
@@ -80,8 +81,8 @@ TEST_F(MalformedDescTest, EmptyFile) {
 
 TEST_F(MalformedDescTest, DirectoryWhereTheDescriptionShouldBe) {
     std::filesystem::create_directory(Dir.Path() / "units" / "folder.txt");
-    ExpectRefused("folder.txt",
-                  "TFileQX.Open. FileName=" + Dir.File("units/folder.txt") + " (Is a directory)");
+    ExpectRefused("folder.txt", "TFileQX.Open. FileName=" + Dir.File("units/folder.txt") +
+                                    test::Reason(test::Why::Folder));
 }
 
 TEST_F(MalformedDescTest, MissingBlocksAndParameters) {
@@ -169,13 +170,13 @@ TEST_F(MalformedDescTest, IncludeThatIsAFolderOrMissing) {
     Desc d;
     d.Groups = "KeyGroup=groups {\n}\n";
     Dir.Write("units/folder-include.txt", d.Text());
-    ExpectRefused("folder-include.txt",
-                  "TFileQX.Open. FileName=" + Dir.File("units/groups") + " (Is a directory)");
+    ExpectRefused("folder-include.txt", "TFileQX.Open. FileName=" + Dir.File("units/groups") +
+                                            test::Reason(test::Why::Folder));
 
     d.Groups = "KeyGroup=missing.txt {\n}\n";
     Dir.Write("units/missing-include.txt", d.Text());
     ExpectRefused("missing-include.txt", "TFileQX.Open. FileName=" + Dir.File("units/missing.txt") +
-                                             " (No such file or directory)");
+                                             test::Reason(test::Why::MissingFile));
 }
 
 TEST_F(MalformedDescTest, DeeplyNestedBlocks) {
@@ -273,7 +274,8 @@ TEST_F(MalformedExportTargetTest, DirectoryWhereTheEndFileShouldBe) {
     std::filesystem::create_directories(Dir.Path() / "DATA" / "edit.map");
     const std::string opt = Dir.Write("DATA/edit.opt", "old opt");
     const std::string map = Dir.File("DATA/edit.map");
-    EXPECT_EQ(Export(map, opt), "TFileQX.CreateNew. FileName=" + map + " (Is a directory): " + map +
+    EXPECT_EQ(Export(map, opt), "TFileQX.CreateNew. FileName=" + map +
+                                    test::Reason(test::Why::Folder) + ": " + map +
                                     " is a folder; move it away to export there");
     EXPECT_TRUE(std::filesystem::is_directory(map));
     EXPECT_EQ(test::TempDir::Read(opt), "old opt");
@@ -283,7 +285,8 @@ TEST_F(MalformedExportTargetTest, DirectoryWhereTheVisibilityFileShouldBe) {
     std::filesystem::create_directories(Dir.Path() / "DATA" / "edit.opt");
     const std::string map = Dir.Write("DATA/edit.map", "old map");
     const std::string opt = Dir.File("DATA/edit.opt");
-    EXPECT_EQ(Export(map, opt), "TFileQX.CreateNew. FileName=" + opt + " (Is a directory): " + opt +
+    EXPECT_EQ(Export(map, opt), "TFileQX.CreateNew. FileName=" + opt +
+                                    test::Reason(test::Why::Folder) + ": " + opt +
                                     " is a folder; move it away to export there");
     EXPECT_EQ(test::TempDir::Read(map), "old map"); // not replaced by a half export
     EXPECT_TRUE(std::filesystem::is_directory(opt));
@@ -292,8 +295,8 @@ TEST_F(MalformedExportTargetTest, DirectoryWhereTheVisibilityFileShouldBe) {
 TEST_F(MalformedExportTargetTest, MissingDataFolder) {
     const std::string map = Dir.File("DATA/edit.map");
     EXPECT_EQ(Export(map, Dir.File("DATA/edit.opt")),
-              "TFileQX.CreateNew. FileName=" + map +
-                  " (No such file or directory): the game folder has no DATA folder; make one, or "
+              "TFileQX.CreateNew. FileName=" + map + test::Reason(test::Why::MissingFolder) +
+                  ": the game folder has no DATA folder; make one, or "
                   "choose the game folder in Options");
     EXPECT_FALSE(std::filesystem::exists(Dir.Path() / "DATA"));
 }

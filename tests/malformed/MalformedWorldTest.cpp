@@ -11,6 +11,7 @@
 
 #include "foundation/Codec.h"
 #include "harness/FuzzChecks.h"
+#include "support/SystemReason.h"
 #include "support/TempDir.h"
 #include "world/WorldDoc.h"
 #include "zones/ExportWorld.h"
@@ -309,7 +310,7 @@ TEST_F(MalformedWorldTest, DirectoryWhereTheFileShouldBe) {
     std::filesystem::create_directory(folder);
     Doc.WorldFileName = u"previous.raw";
     EXPECT_EQ(Doc.WorldOpen(AnsiToWideQX(folder)),
-              "Error : TFileQX.Open. FileName=" + folder + " (Is a directory)");
+              "Error : TFileQX.Open. FileName=" + folder + test::Reason(test::Why::Folder));
     EXPECT_TRUE(Doc.WorldFileName.empty());
     EXPECT_TRUE(fuzz::WorldIsEmpty(Doc));
 }
