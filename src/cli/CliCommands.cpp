@@ -106,11 +106,6 @@ void CmdResave(const std::string& inFile, const std::string& outFile) {
 
 int64_t CmdExport(const std::string& worldFile, const std::string& mapFile,
                   const std::string& optFile) {
-    std::error_code mapEc, optEc;
-    const auto mapPath = std::filesystem::weakly_canonical(mapFile, mapEc);
-    const auto optPath = std::filesystem::weakly_canonical(optFile, optEc);
-    if (!mapEc && !optEc && mapPath == optPath)
-        RaiseQX("The end file and the visibility file must be different files: " + mapFile);
     WorldDoc doc;
     LoadWorld(doc, worldFile);
     Camera camera;

@@ -11,6 +11,7 @@
 #include "cli/CliCommands.h"
 #include "editing/DataFolders.h"
 #include "foundation/QX_Error.h"
+#include "foundation/QX_File.h"
 
 namespace {
 
@@ -55,6 +56,7 @@ stderr.)";
 } // namespace
 
 int main(int argc, char** argv) {
+    gm::IgnoreFileSizeSignalQX();
     CLI::App app{Description, "gridmoor-cli"};
     app.require_subcommand(1);
     // Windows paths may start with a slash ("/worlds/a.raw"): only "--name" and "-n" are options.

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "editing/RunRecord.h"
 #include "foundation/Codec.h"
 #include "foundation/QX_Buf.h"
 #include "foundation/QX_Error.h"
@@ -19,8 +20,6 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr std::size_t StampDigits = 14;
-constexpr const char* MarkPrefix = "session-";
-constexpr const char* MarkSuffix = ".mark";
 
 bool StartsWith(const std::string& s, const std::string& prefix) {
     return s.size() >= prefix.size() && s.compare(0, prefix.size(), prefix) == 0;
@@ -43,28 +42,6 @@ bool IsBackupOf(const std::string& name, const std::string& key) {
     return AllDigits(name.substr(prefix.size(), name.size() - prefix.size() - 4));
 }
 
-std::string OriginFile(const std::string& folder, const std::string& key) {
-    return (fs::path(folder) / (key + ".origin")).string();
-}
-
-std::optional<fs::file_time_type> WriteTime(const fs::path& p) {
-    std::error_code ec;
-    const fs::file_time_type t = fs::last_write_time(p, ec);
-    if (ec) return std::nullopt;
-    return t;
-}
-
-std::u16string ReadOrigin(const std::string& file) {
-    try {
-        TBufQX buf;
-        buf.LoadFromFile(file);
-        return AnsiToWideQX(std::string_view(reinterpret_cast<const char*>(buf.Data),
-                                             static_cast<std::size_t>(buf.Len)));
-    } catch (const ErrorQX&) {
-        return {};
-    }
-}
-
 bool SamePlace(const fs::path& a, const fs::path& b) {
     std::error_code ec;
     if (fs::equivalent(a, b, ec)) return true;
@@ -75,11 +52,15 @@ bool SamePlace(const fs::path& a, const fs::path& b) {
 
 // --- Autosave ---
 
-Autosave::Autosave(std::string folder, AutosavePolicy policy)
-    : Folder_(std::move(folder)), Policy_(policy) {}
+Autosave::Autosave(std::string folder, AutosavePolicy policy, std::string runId)
+    : Folder_(std::move(folder)), Policy_(policy), RunId_(std::move(runId)) {}
 
-std::string Autosave::WorldKey(const std::u16string& worldFileName) {
-    if (worldFileName.empty()) return "untitled";
+std::string Autosave::OriginFile(const std::string& folder, const std::string& key) {
+    return (fs::path(folder) / (key + ".origin")).string();
+}
+
+std::string Autosave::WorldKey(const std::u16string& worldFileName, const std::string& runId) {
+    if (worldFileName.empty()) return runId.empty() ? "untitled" : "untitled-" + runId;
     std::string base;
     for (const char16_t c : FileBaseNameQX(worldFileName)) {
         const bool safe = (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') ||
@@ -104,16 +85,48 @@ std::string Autosave::WorldKey(const std::u16string& worldFileName) {
 }
 
 std::vector<std::string> Autosave::BackupsOf(const std::u16string& worldFileName) const {
+    return BackupsOfKey(Folder_, Key(worldFileName));
+}
+
+std::vector<std::string> Autosave::BackupsOfKey(const std::string& folder, const std::string& key) {
     std::vector<std::string> names;
-    const std::string key = WorldKey(worldFileName);
     std::error_code ec;
-    for (const fs::directory_entry& e : fs::directory_iterator(Folder_, ec)) {
+    for (const fs::directory_entry& e : fs::directory_iterator(folder, ec)) {
         const std::string name = e.path().filename().string();
         if (IsBackupOf(name, key)) names.push_back(e.path().string());
     }
     // Fixed-width times: name order is time order.
     std::sort(names.begin(), names.end());
     return names;
+}
+
+void Autosave::RemoveBackups(const std::string& folder, const std::string& key) noexcept {
+    try {
+        for (const std::string& file : BackupsOfKey(folder, key)) {
+            std::error_code ec;
+            fs::remove(file, ec);
+        }
+        std::error_code ec;
+        fs::remove(OriginFile(folder, key), ec);
+    } catch (const std::exception&) {
+        // A backup left behind is no longer listed by any run, so it is never offered.
+    }
+}
+
+void Autosave::Retire(const std::u16string& worldFileName) {
+    const std::string key = Key(worldFileName);
+    if (Record_) Record_->RemoveBackup(key);
+    // Only this run's own: another editor may be working on the same world.
+    std::vector<std::string> left;
+    for (const std::string& file : Written_) {
+        if (!IsBackupOf(fs::path(file).filename().string(), key)) {
+            left.push_back(file);
+            continue;
+        }
+        std::error_code ec;
+        fs::remove(file, ec);
+    }
+    Written_ = std::move(left);
 }
 
 bool Autosave::Due(uint64_t nowMs, bool modified, uint64_t generation, uint64_t lastInputMs) {
@@ -130,11 +143,13 @@ bool Autosave::Due(uint64_t nowMs, bool modified, uint64_t generation, uint64_t 
 BackupResult Autosave::Write(WorldDoc& doc, uint64_t nowMs, uint64_t generation, int64_t wallMs) {
     BackupResult result;
     LastAttempt_ = nowMs;
-    const std::string key = WorldKey(doc.WorldFileName);
+    const std::string key = Key(doc.WorldFileName);
     char stamp[32];
     std::snprintf(stamp, sizeof stamp, "%0*lld", static_cast<int>(StampDigits),
                   static_cast<long long>(std::max<int64_t>(wallMs, 0)));
     const fs::path target = fs::path(Folder_) / (key + "-" + stamp + ".raw");
+    // Listed first: a crash right after the backup is written still finds it.
+    if (Record_) Record_->AddBackup(key);
     try {
         if (Folder_.empty()) RaiseQX("no backup folder");
         std::error_code ec;
@@ -162,6 +177,7 @@ BackupResult Autosave::Write(WorldDoc& doc, uint64_t nowMs, uint64_t generation,
     PendingSince_.reset();
     result.Written = true;
     result.File = target.string();
+    Written_.push_back(result.File);
 
     std::vector<std::string> backups = BackupsOf(doc.WorldFileName);
     const std::size_t keep = std::max<std::size_t>(Policy_.Keep, 1);
@@ -169,97 +185,11 @@ BackupResult Autosave::Write(WorldDoc& doc, uint64_t nowMs, uint64_t generation,
         std::error_code ec;
         fs::remove(backups[i], ec); // one left behind is retried with the next backup
     }
+    std::erase_if(Written_, [](const std::string& file) {
+        std::error_code ec;
+        return !fs::exists(file, ec);
+    });
     return result;
-}
-
-// --- SessionMark ---
-
-SessionMark::SessionMark(std::string folder, int64_t pid) : Folder_(std::move(folder)), Pid_(pid) {}
-
-SessionMark::~SessionMark() {
-    End();
-}
-
-std::string SessionMark::File() const {
-    return (fs::path(Folder_) / (MarkPrefix + std::to_string(Pid_) + MarkSuffix)).string();
-}
-
-bool SessionMark::Begin(std::string* error) {
-    try {
-        std::error_code ec;
-        fs::create_directories(Folder_, ec);
-        if (ec) RaiseQX("cannot create the folder \"" + Folder_ + "\": " + ec.message());
-        const std::string text = std::to_string(Pid_);
-        SaveFileAtomicQX(File(), text.data(), static_cast<int32_t>(text.size()));
-    } catch (const ErrorQX& e) {
-        if (error) *error = e.Message();
-        return false;
-    }
-    Active_ = true;
-    return true;
-}
-
-void SessionMark::End() noexcept {
-    if (!Active_) return;
-    Active_ = false;
-    std::error_code ec;
-    fs::remove(File(), ec);
-}
-
-// --- Recovery ---
-
-RecoveryOffer RecoveryFind(const std::string& folder, int64_t ownPid,
-                           const std::function<bool(int64_t)>& alive) {
-    RecoveryOffer offer;
-    std::error_code ec;
-    std::vector<fs::path> origins;
-    for (const fs::directory_entry& e : fs::directory_iterator(folder, ec)) {
-        const std::string name = e.path().filename().string();
-        if (StartsWith(name, MarkPrefix) && EndsWith(name, MarkSuffix)) {
-            const std::string digits = name.substr(std::string(MarkPrefix).size(),
-                                                   name.size() - std::string(MarkPrefix).size() -
-                                                       std::string(MarkSuffix).size());
-            if (!AllDigits(digits) || digits.size() > 18) continue;
-            const int64_t pid = std::stoll(digits);
-            if (pid == ownPid || (alive && alive(pid))) continue;
-            offer.StaleMarks.push_back(e.path().string());
-        } else if (EndsWith(name, ".origin")) {
-            origins.push_back(e.path());
-        }
-    }
-    if (offer.StaleMarks.empty()) return offer;
-
-    std::optional<fs::file_time_type> newest;
-    for (const fs::path& originFile : origins) {
-        const std::u16string origin = ReadOrigin(originFile.string());
-        Autosave lookup(folder);
-        const std::vector<std::string> backups = lookup.BackupsOf(origin);
-        if (backups.empty()) continue;
-        // The key in the backup names must be this origin's; an origin file copied by hand
-        // under another key is ignored.
-        if (originFile.stem().string() != Autosave::WorldKey(origin)) continue;
-        const std::string& backup = backups.back();
-        const std::optional<fs::file_time_type> backupTime = WriteTime(backup);
-        if (!backupTime) continue;
-        if (!origin.empty()) {
-            const std::optional<fs::file_time_type> savedTime =
-                WriteTime(fs::path(WideToAnsiQX(origin)));
-            if (savedTime && *savedTime >= *backupTime) continue; // saved since
-        }
-        if (newest && *newest >= *backupTime) continue;
-        newest = backupTime;
-        offer.Found = true;
-        offer.Backup = backup;
-        offer.Origin = origin;
-    }
-    return offer;
-}
-
-void RecoveryForget(const RecoveryOffer& offer) noexcept {
-    for (const std::string& mark : offer.StaleMarks) {
-        std::error_code ec;
-        fs::remove(mark, ec);
-    }
 }
 
 } // namespace gm

@@ -1,9 +1,9 @@
 #pragma once
 // Automatic backups of unsaved work and the offer to restore one after a crash. Backups go into a
 // per-user folder, never over the designer's own file; each world keeps its last few, named
-// "<world>-<hash of its path>-<time>.raw" with a "<world>-<hash>.origin" file naming the world.
-// A running editor leaves a session mark in the folder and removes it when it exits cleanly; a
-// mark whose process is gone means the run ended in a crash.
+// "<world>-<hash of its path>-<time>.raw" with a "<world>-<hash>.origin" file naming the world;
+// an untitled world's key names the run ("untitled-<run id>"), so two editors keep apart. The
+// run's record (RunRecord) lists the worlds it backed up, for the offer after a crash.
 
 #include <cstddef>
 #include <cstdint>
@@ -14,6 +14,7 @@
 
 namespace gm {
 
+class RunRecord;
 class WorldDoc;
 
 struct AutosavePolicy {
@@ -31,7 +32,8 @@ struct BackupResult {
 
 class Autosave {
 public:
-    explicit Autosave(std::string folder, AutosavePolicy policy = {});
+    // runId: the run's own id (RunRecord::Id), for its untitled world's key.
+    explicit Autosave(std::string folder, AutosavePolicy policy = {}, std::string runId = {});
 
     const std::string& Folder() const noexcept { return Folder_; }
     const AutosavePolicy& Policy() const noexcept { return Policy_; }
@@ -46,54 +48,34 @@ public:
     // interval, and reported once until a backup succeeds again.
     BackupResult Write(WorldDoc& doc, uint64_t nowMs, uint64_t generation, int64_t wallMs);
 
+    // Backups written from now on are listed in record (which outlives this object).
+    void SetRecord(RunRecord* record) noexcept { Record_ = record; }
+    // The work on this world was saved or discarded: the backups of it this object wrote go, and
+    // this run no longer lists the world for an offer after a crash.
+    void Retire(const std::u16string& worldFileName);
+
     // The backups of a world, oldest first (full paths).
     std::vector<std::string> BackupsOf(const std::u16string& worldFileName) const;
-    // "<safe base name>-<8 hex digits of the path>", or "untitled".
-    static std::string WorldKey(const std::u16string& worldFileName);
+    std::string Key(const std::u16string& worldFileName) const {
+        return WorldKey(worldFileName, RunId_);
+    }
+    // "<safe base name>-<8 hex digits of the path>"; "untitled-<runId>" (or "untitled").
+    static std::string WorldKey(const std::u16string& worldFileName, const std::string& runId = {});
+    static std::vector<std::string> BackupsOfKey(const std::string& folder, const std::string& key);
+    // Removes a key's backups and its origin file.
+    static void RemoveBackups(const std::string& folder, const std::string& key) noexcept;
+    static std::string OriginFile(const std::string& folder, const std::string& key);
 
 private:
     std::string Folder_;
     AutosavePolicy Policy_;
+    std::string RunId_;
+    RunRecord* Record_ = nullptr;
+    std::vector<std::string> Written_; // the backups this object wrote and has not retired
     std::optional<uint64_t> WrittenGeneration_;
     std::optional<uint64_t> PendingSince_; // first poll that saw unbacked changes
     std::optional<uint64_t> LastAttempt_;
     bool FailureReported_ = false;
 };
-
-// The mark of one running editor: "session-<pid>.mark" in the backup folder.
-class SessionMark {
-public:
-    SessionMark(std::string folder, int64_t pid);
-    ~SessionMark(); // ends the session: destruction is a clean exit
-    SessionMark(const SessionMark&) = delete;
-    SessionMark& operator=(const SessionMark&) = delete;
-
-    // False (with the reason) when the mark cannot be written; backups then cannot be offered
-    // after a crash of this run.
-    bool Begin(std::string* error = nullptr);
-    void End() noexcept;
-    std::string File() const;
-
-private:
-    std::string Folder_;
-    int64_t Pid_;
-    bool Active_ = false;
-};
-
-struct RecoveryOffer {
-    bool Found = false;
-    std::string Backup;    // the newest backup newer than its world's file
-    std::u16string Origin; // that world's file; empty for an untitled world
-    // Marks of runs that ended without a clean exit; RecoveryForget removes them.
-    std::vector<std::string> StaleMarks;
-};
-
-// Looks for marks of other runs whose process is gone (alive answers for a process id); when
-// there is one, offers the newest backup that is newer than the file it copies (or whose world
-// was untitled or has vanished). Nothing is offered after clean exits.
-RecoveryOffer RecoveryFind(const std::string& folder, int64_t ownPid,
-                           const std::function<bool(int64_t)>& alive);
-// Removes the stale marks so that the offer is made once, whatever the answer.
-void RecoveryForget(const RecoveryOffer& offer) noexcept;
 
 } // namespace gm

@@ -41,6 +41,7 @@ bool DocumentCommands::ConfirmDiscard() {
     case SaveChoice::Save:
         return FileSave();
     case SaveChoice::Discard:
+        Host_.WorkSettled(Doc_.WorldFileName);
         return true;
     case SaveChoice::Cancel:
         break;
@@ -104,6 +105,7 @@ bool DocumentCommands::FileSave() {
     }
     History_.MarkSaved();
     State_.MarkClean();
+    Host_.WorkSettled(Doc_.WorldFileName);
     Host_.WorldFileUsed(Doc_.WorldFileName);
     return true;
 }
@@ -122,6 +124,9 @@ bool DocumentCommands::FileSaveAs() {
     }
     History_.MarkSaved();
     State_.MarkClean();
+    // The work kept under the old name (or as untitled) is in the new file now.
+    Host_.WorkSettled(previous);
+    Host_.WorkSettled(Doc_.WorldFileName);
     Host_.CaptionRefresh();
     Host_.WorldFileUsed(Doc_.WorldFileName);
     return true;

@@ -38,6 +38,9 @@ public:
     virtual void CaptionRefresh() = 0;
     // The document now lives in this file (opened or saved there): the recent files follow.
     virtual void WorldFileUsed(const std::u16string& /*fileName*/) {}
+    // The unsaved work on this world (empty: untitled) was saved or discarded: its automatic
+    // backups are not to be offered after a crash.
+    virtual void WorkSettled(const std::u16string& /*fileName*/) {}
     // The undo history changed (the Edit menu's items follow).
     virtual void HistoryChanged() {}
 };

@@ -17,6 +17,7 @@
 #include "editing/DocumentCommands.h"
 #include "editing/FrameLoop.h"
 #include "editing/RecentFiles.h"
+#include "editing/RunRecord.h"
 #include "editing/Settings.h"
 #include "editing/StepRecorder.h"
 #include "render/Camera.h"
@@ -154,14 +155,15 @@ public:
     static constexpr const char* RedoKeysOther = "Alt+Shift+Backspace";
     static constexpr int AutosavePollMs = 5000;
     static constexpr int MessageGatherMs = 200;
-    // Starts backups of unsaved work into folder and leaves this run's session mark there.
-    // alive tells whether another run's process still runs (defaults to the system's answer).
-    void StartSession(const std::u16string& folder, std::function<bool(int64_t)> alive = nullptr);
-    // After a crash of an earlier run: offers the newest backup newer than its world's file and
-    // restores it when the designer agrees. True when a backup was restored. Asks once.
+    // Starts backups of unsaved work into folder and this run's record there (RunRecord).
+    void StartSession(const std::u16string& folder);
+    // After runs that died: offers their worlds' backups, newest first, each world once, and
+    // restores the first the designer accepts (the rest wait for the next start). A declined
+    // one is never offered again. True when a backup was restored.
     bool OfferRecovery();
-    // Ends the session: removes the mark, so the next start offers nothing (a clean exit).
+    // Ends the session: removes the run's record, so the next start offers nothing of it.
     void EndSession();
+    const RunRecord* Run() const { return Run_.get(); }
     // One poll of the backup timer; writes a backup when one is due.
     void AutosaveTick();
     Autosave* Backups() { return Autosave_.get(); }
@@ -291,6 +293,7 @@ private:
     SaveChoice AskSaveChanges() override;
     void ShowError(const std::string& text) override { ShowMessage(text); }
     void WorldFileUsed(const std::u16string& fileName) override;
+    void WorkSettled(const std::u16string& fileName) override;
     void HistoryChanged() override;
     std::optional<std::u16string> AskFile(FileKind kind, bool save);
 
@@ -325,8 +328,8 @@ private:
     StepRecorder PanelSteps_{Commands_};
     bool QuietPages_ = false; // PanelRefresh shows without running the page handlers
     std::unique_ptr<Autosave> Autosave_;
-    std::unique_ptr<SessionMark> Session_;
-    std::function<bool(int64_t)> Alive_;
+    std::unique_ptr<RunRecord> Run_;
+    std::string AdoptedKey_; // a dead run's world restored here, listed until saved or discarded
     std::unique_ptr<QObject> InputWatch_; // notes the designer's last key or mouse action
     uint64_t LastInputMs_ = 0;
     bool AutosaveBusy_ = false;

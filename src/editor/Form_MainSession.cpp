@@ -16,7 +16,6 @@
 #include "editor/PanelController.h"
 #include "foundation/Codec.h"
 #include "foundation/QX_Str.h"
-#include "platform/ProcessAlive.h"
 #include "render/Scene.h"
 #include "render/gm_Tex.h"
 
@@ -103,6 +102,7 @@ void TFormMain::EditRestore(bool undo) {
 // --- Recent files and dropped files ---
 
 void TFormMain::WorldFileUsed(const std::u16string& fileName) {
+    if (Run_ && Autosave_) Run_->SetOpen(Autosave_->Key(fileName));
     Recent_.Add(fileName);
     Recent_.Save(Store_);
     RecentMenuRefresh();
@@ -148,14 +148,15 @@ void TFormMain::dropEvent(QDropEvent* event) {
 
 // --- Backups and recovery ---
 
-void TFormMain::StartSession(const std::u16string& folder, std::function<bool(int64_t)> alive) {
+void TFormMain::StartSession(const std::u16string& folder) {
     const std::string dir = WideToAnsiQX(folder);
-    Alive_ = alive ? std::move(alive) : ProcessAlive;
-    Autosave_ = std::make_unique<Autosave>(dir);
-    Session_ = std::make_unique<SessionMark>(dir, QCoreApplication::applicationPid());
-    // Without the mark a crash of this run cannot be noticed; backups are still written, and
+    Run_ = std::make_unique<RunRecord>(dir, NewRunId(QCoreApplication::applicationPid()));
+    // Without the record a crash of this run cannot be noticed; backups are still written, and
     // their failures are reported when they happen.
-    Session_->Begin();
+    Run_->Begin();
+    Autosave_ = std::make_unique<Autosave>(dir, AutosavePolicy{}, Run_->Id());
+    Autosave_->SetRecord(Run_.get());
+    Run_->SetOpen(Autosave_->Key(Doc.WorldFileName));
     if (!InputWatch_) {
         InputWatch_ = std::make_unique<InputWatch>([this] { LastInputMs_ = NowMs(); });
         QCoreApplication::instance()->installEventFilter(InputWatch_.get());
@@ -164,13 +165,21 @@ void TFormMain::StartSession(const std::u16string& folder, std::function<bool(in
 }
 
 void TFormMain::EndSession() {
-    if (Session_) Session_->End();
+    if (Run_) Run_->End();
+}
+
+void TFormMain::WorkSettled(const std::u16string& fileName) {
+    if (Autosave_) Autosave_->Retire(fileName);
+    if (Run_ && !AdoptedKey_.empty()) Run_->RemoveBackup(AdoptedKey_);
+    AdoptedKey_.clear();
 }
 
 void TFormMain::AutosaveTick() {
     // Never from inside a dialog: the export numbers the world's objects while its progress
     // dialog runs, and a failure message must not open another one on top of itself.
     if (!Autosave_ || AutosaveBusy_ || QApplication::activeModalWidget()) return;
+    // The world open now, for other starts to leave alone (a new or cleared world too).
+    if (Run_) Run_->SetOpen(Autosave_->Key(Doc.WorldFileName));
     const uint64_t now = NowMs();
     const uint64_t generation = Commands_.History().Generation();
     if (!Autosave_->Due(now, DocState.Modified(), generation, LastInputMs_)) return;
@@ -182,33 +191,40 @@ void TFormMain::AutosaveTick() {
 }
 
 bool TFormMain::OfferRecovery() {
-    if (!Autosave_) return false;
-    const RecoveryOffer offer =
-        RecoveryFind(Autosave_->Folder(), QCoreApplication::applicationPid(), Alive_);
-    // Asked once: whatever the answer, the crashed run is forgotten (its backups stay).
-    RecoveryForget(offer);
-    if (!offer.Found) return false;
-
-    const QString when = QFileInfo(QString::fromStdString(offer.Backup))
-                             .lastModified()
-                             .toString(QLocale().dateTimeFormat(QLocale::ShortFormat));
-    const std::string world = offer.Origin.empty()
-                                  ? std::string("an untitled world")
-                                  : "\"" + WideToAnsiQX(FileBaseNameQX(offer.Origin)) + "\"";
-    const std::string text = "Skyhaul Gridmoor did not end normally last time. A backup of " +
-                             world + " from " + when.toStdString() +
-                             " holds changes that were not saved.\n\nRestore it?";
-    bool restore = false;
-    if (RecoveryPrompt_) {
-        restore = RecoveryPrompt_(text);
-    } else {
-        restore = QMessageBox::question(this, windowTitle(), QString::fromStdString(text),
-                                        QMessageBox::Yes | QMessageBox::No,
-                                        QMessageBox::Yes) == QMessageBox::Yes;
+    if (!Autosave_ || !Run_) return false;
+    const std::string folder = Autosave_->Folder();
+    for (const RecoveryOffer& offer : RecoveryFind(folder, Run_->Id())) {
+        const QString when = QFileInfo(QString::fromStdString(offer.Backup))
+                                 .lastModified()
+                                 .toString(QLocale().dateTimeFormat(QLocale::ShortFormat));
+        const std::string world = offer.Origin.empty()
+                                      ? std::string("an untitled world")
+                                      : "\"" + WideToAnsiQX(FileBaseNameQX(offer.Origin)) + "\"";
+        const std::string text = "Skyhaul Gridmoor did not end normally last time. A backup of " +
+                                 world + " from " + when.toStdString() +
+                                 " holds changes that were not saved.\n\nRestore it?";
+        bool restore = false;
+        if (RecoveryPrompt_) {
+            restore = RecoveryPrompt_(text);
+        } else {
+            restore = QMessageBox::question(this, windowTitle(), QString::fromStdString(text),
+                                            QMessageBox::Yes | QMessageBox::No,
+                                            QMessageBox::Yes) == QMessageBox::Yes;
+        }
+        if (!restore) {
+            RecoveryDone(folder, offer, true);
+            continue;
+        }
+        // This run takes the world over: should it die too, the backup is offered again.
+        Run_->AddBackup(offer.Key);
+        AdoptedKey_ = offer.Key;
+        RecoveryDone(folder, offer, false);
+        Panel_->CancelAll();
+        const bool restored = Commands_.RecoverBackup(AnsiToWideQX(offer.Backup), offer.Origin);
+        Run_->SetOpen(Autosave_->Key(Doc.WorldFileName));
+        return restored;
     }
-    if (!restore) return false;
-    Panel_->CancelAll();
-    return Commands_.RecoverBackup(AnsiToWideQX(offer.Backup), offer.Origin);
+    return false;
 }
 
 } // namespace gm

@@ -11,6 +11,7 @@
 #include "editing/DataFolders.h"
 #include "editor/Form_Main.h"
 #include "foundation/Codec.h"
+#include "foundation/QX_File.h"
 #include "platform/QSettingsStore.h"
 
 namespace {
@@ -22,6 +23,7 @@ std::u16string AbsoluteNative(const QString& path) {
 } // namespace
 
 int main(int argc, char** argv) {
+    gm::IgnoreFileSizeSignalQX();
     QApplication app(argc, argv);
     QApplication::setOrganizationName("kwr");
     QApplication::setApplicationName("SkyhaulGridmoor");

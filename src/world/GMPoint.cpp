@@ -14,6 +14,7 @@
 #include "render/gm_Obj3D.h"
 #include "world/GMDesc.h"
 #include "world/ViewFlags.h"
+#include "world/WorldFloat.h"
 #include "world/WorldUnit.h"
 
 namespace gm {
@@ -356,9 +357,9 @@ void PointStore::PointsRead(TBufQX& buf,
         PointTable_.push_back(p);
         p->Number = static_cast<int32_t>(i + 1);
         p->Id = buf.GetWideStr();
-        p->Longitude = buf.GetSingle();
-        p->Polar = buf.GetSingle();
-        p->Radius = buf.GetSingle();
+        p->Longitude = GetFiniteSingle(buf);
+        p->Polar = GetFiniteSingle(buf);
+        p->Radius = GetFiniteSingle(buf);
         masters.push_back(buf.GetDWord());
         p->PortId = buf.GetWideStr();
         p->PortType = buf.GetWideStr();

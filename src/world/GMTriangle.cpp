@@ -14,6 +14,7 @@
 #include "render/gm_Obj3D.h"
 #include "world/GMDesc.h"
 #include "world/GMPoint.h"
+#include "world/WorldFloat.h"
 #include "world/WorldUnit.h"
 
 namespace gm {
@@ -191,8 +192,8 @@ void TriangleStore::TrianglesRead(TBufQX& buf, const PointStore& points,
         SetUnit(tri, unit);
         for (TTriangleCorner& c : tri->Corner) {
             c.Point = points.PointFromTable(buf.GetDWord());
-            c.U = buf.GetSingle();
-            c.V = buf.GetSingle();
+            c.U = GetFiniteSingle(buf);
+            c.V = GetFiniteSingle(buf);
             c.Key->Load(buf.GetWideStr());
         }
     }

@@ -6,6 +6,7 @@
 #include "foundation/Codec.h"
 #include "foundation/QX_Error.h"
 #include "foundation/QX_Str.h"
+#include "world/WorldFloat.h"
 
 namespace gm {
 
@@ -52,9 +53,9 @@ void WorldDoc::WorldRead(TBufQX& buf) {
     if (buf.GetInt() != WorldMagic) RaiseQX("Incorrect format");
     LoadVersion = buf.GetInt();
     if (LoadVersion > WorldVersion) RaiseQX("Incorrect version");
-    const float radius = buf.GetSingle();
+    const float radius = GetFiniteSingle(buf);
     // A damaged radius would poison every position computed from it.
-    if (!std::isfinite(radius) || radius <= 0.0f) RaiseQX("Incorrect format");
+    if (radius <= 0.0f) RaiseQX("Incorrect format");
     WorldRadius = radius;
     UnitsRead(buf);
     KeyGroupsRead(buf);

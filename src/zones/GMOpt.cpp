@@ -6,9 +6,11 @@
 #include <system_error>
 #include <unordered_map>
 
+#include "foundation/Codec.h"
 #include "foundation/PathResolver.h"
 #include "foundation/QX_Error.h"
 #include "foundation/QX_File.h"
+#include "foundation/QX_Str.h"
 #include "render/Camera.h"
 #include "render/VOper.h"
 #include "world/WorldDoc.h"
@@ -50,6 +52,52 @@ void CheckWorld(const WorldDoc& doc) {
 void CheckCount(int64_t count, const char* what) {
     const std::string problem = OptCountProblem(count, what);
     if (!problem.empty()) RaiseQX(problem);
+}
+
+// What the designer can do about a failed write of the game files, where it is plain.
+std::string ExportHint(const std::string& mapFile, const std::string& optFile) {
+    namespace fs = std::filesystem;
+    for (const std::string* file : {&mapFile, &optFile}) {
+        std::error_code ec;
+        const fs::path folder = fs::path(*file).parent_path();
+        if (!folder.empty() && !fs::exists(folder, ec)) {
+            if (LowerQX(AnsiToWideQX(folder.filename().string())) == u"data")
+                return ": the game folder has no DATA folder; make one, or choose the game "
+                       "folder in Options";
+            return ": the folder " + folder.string() + " does not exist";
+        }
+    }
+    for (const std::string* file : {&mapFile, &optFile}) {
+        std::error_code ec;
+        if (fs::is_directory(*file, ec))
+            return ": " + *file + " is a folder; move it away to export there";
+        try {
+            CheckSaveTargetQX(*file);
+        } catch (const ErrorQX&) {
+            return ": " + *file + " is read-only; make it writable to replace it";
+        }
+    }
+    return {};
+}
+
+// Refuses targets a save would refuse before the long visibility build, and the world's own file:
+// exporting over it would destroy the world.
+void CheckTargets(const WorldDoc& doc, const std::string& mapFile, const std::string& optFile) {
+    if (SameFileQX(mapFile, optFile))
+        RaiseQX("The end file and the visibility file must be different files: " + mapFile);
+    const std::string world = WideToAnsiQX(doc.WorldFileName);
+    for (const std::string* file : {&mapFile, &optFile})
+        if (!world.empty() && SameFileQX(*file, world))
+            RaiseQX("The file " + *file +
+                    " is the world file itself; export into other files (the world stays as "
+                    "it is)");
+    for (const std::string* file : {&mapFile, &optFile}) {
+        try {
+            CheckSaveTargetQX(*file);
+        } catch (const ErrorQX& e) {
+            RaiseQX(e.Message() + ExportHint(mapFile, optFile));
+        }
+    }
 }
 
 void AddBytes(TBufQX& buf, const uint8_t* data, int32_t len) {
@@ -247,13 +295,7 @@ void OptWrite(const OptState& opt, TBufQX& buf) {
 int64_t EndExport(WorldDoc& doc, Camera& camera, OptState& opt, const std::string& mapFile,
                   const std::string& optFile, const OptProgress& progress) {
     const EndNumbersGuard numbers(doc);
-    // A folder in a file's place would fail only at the final renames, after the end file was
-    // replaced already: refuse it first.
-    for (const std::string* file : {&mapFile, &optFile}) {
-        std::error_code ec;
-        if (std::filesystem::is_directory(*file, ec))
-            RaiseQX("TFileQX.CreateNew. FileName=" + *file);
-    }
+    CheckTargets(doc, mapFile, optFile);
     CheckWorld(doc);
     if (!opt.Built && OptBuild(doc, camera, opt, progress) == OptCancelled) return OptCancelled;
     CheckCount(doc.Triangles.TriangleCount(), "triangles");
@@ -290,8 +332,12 @@ int64_t EndExport(WorldDoc& doc, Camera& camera, OptState& opt, const std::strin
     AddBytes(map, pool.Buf.Data, pool.Buf.Len);
     AddBytes(map, body.Data, body.Len);
 
-    // The two files belong together: neither is replaced unless both are written.
-    SaveFilesAtomicQX({{mapFile, map.Data, map.Len}, {optFile, vis.Data, vis.Len}});
+    // The two files belong together: they are replaced together or not at all.
+    try {
+        SaveFilesAtomicQX({{mapFile, map.Data, map.Len}, {optFile, vis.Data, vis.Len}});
+    } catch (const ErrorQX& e) {
+        RaiseQX(e.Message() + ExportHint(mapFile, optFile));
+    }
     return opt.Size;
 }
 

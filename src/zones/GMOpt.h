@@ -88,10 +88,11 @@ void EndKeysForEach(const WorldDoc& doc,
 void OptWrite(const OptState& opt, TBufQX& buf);
 
 // The whole export into mapFile (the end file) and optFile (the visibility file), real paths.
-// Builds opt when it is not built yet and returns its size figure. Everything is checked and
-// assembled in memory first, and each file is replaced atomically: a failure (raised as ErrorQX)
-// leaves both files as they were (a folder in the place of either file is refused first), except
-// that a failure to write optFile comes after mapFile was replaced. Point numbers are reset
+// Builds opt when it is not built yet and returns its size figure. Targets that cannot be
+// replaced, and the world's own file (doc.WorldFileName) as a target, are refused before anything
+// else. Everything is assembled in memory first, and the two files are replaced together
+// (SaveFilesAtomicQX): after a failure, a crash or an overlapping export they are both old or
+// both new. Failures raise ErrorQX, with what to do where that is plain. Point numbers are reset
 // whichever way the export ends. A build stopped by progress writes nothing and returns
 // OptCancelled.
 int64_t EndExport(WorldDoc& doc, Camera& camera, OptState& opt, const std::string& mapFile,

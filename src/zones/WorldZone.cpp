@@ -16,6 +16,7 @@
 #include "render/VOper.h"
 #include "render/gm_Obj3D.h"
 #include "world/ViewFlags.h"
+#include "world/WorldFloat.h"
 
 namespace gm {
 
@@ -346,9 +347,9 @@ void ZoneStore::ZonesRead(TBufQX& buf, int32_t version) {
         TgmZone* zone = ZoneAdd();
         byOrdinal.push_back(zone);
         zone->Ordinal = static_cast<int32_t>(i + 1);
-        zone->Longitude = buf.GetSingle();
-        zone->Polar = buf.GetSingle();
-        zone->RadiusAngle = buf.GetSingle();
+        zone->Longitude = GetFiniteSingle(buf);
+        zone->Polar = GetFiniteSingle(buf);
+        zone->RadiusAngle = GetFiniteSingle(buf);
         zone->ZoneType = buf.GetDWord();
         zone->Graph = buf.GetWideStr();
         zone->Hitpoints = buf.GetInt();

@@ -10,6 +10,7 @@
 #include "cli/CliRun.h"
 #include "foundation/Codec.h"
 #include "foundation/QX_Buf.h"
+#include "support/SystemReason.h"
 #include "world/WorldDoc.h"
 
 namespace gm::test {
@@ -187,7 +188,7 @@ TEST_F(CliDump, UnreadableWorldsFailWithTheReaderMessage) {
         std::string Message;
     };
     const std::vector<Case> cases = {
-        {missing, "TFileQX.Open. FileName=" + missing},
+        {missing, "TFileQX.Open. FileName=" + missing + test::Reason(test::Why::MissingFile)},
         {Dir.Write("magic.raw", std::string("HKVY") + std::string(36, '\0')), "Incorrect format"},
         {Dir.Write("v4.raw", RawWorld(4, 1000).Zeros(7).Bytes()), "Incorrect version"},
         {Dir.Write("short.raw", "HKVZ"), "TBufQX.TestGet. len=4"},

@@ -9,6 +9,7 @@
 
 #include "cli/CliRun.h"
 #include "foundation/QX_Buf.h"
+#include "support/SystemReason.h"
 #include "world/WorldDoc.h"
 
 namespace gm::test {
@@ -327,6 +328,69 @@ TEST_F(CliExport, TheTwoFilesMustDiffer) {
     EXPECT_EQ(r.Err.rfind("Error : ", 0), 0u);
     EXPECT_FALSE(FileExists(same));
 }
+
+TEST_F(CliExport, TheWorldFileItselfIsNoTarget) {
+    const std::string bytes = RawWorld(3, 1000).Zeros(7).Bytes();
+    const std::string world = Dir.Write("w.raw", bytes);
+#ifdef _WIN32
+    // Names differ in case only; symbolic links need rights a user seldom has there.
+    const std::string other = Dir.File("W.RAW");
+#else
+    std::filesystem::create_symlink(world, Dir.File("link.raw"));
+    const std::string other = Dir.File("link.raw");
+#endif
+    const std::string spellings[] = {world, Dir.File("./w.raw"), other};
+    for (const std::string& target : spellings) {
+        const CliResult asMap = RunCli(Dir, {"export", world, target, Dir.File("w.opt")});
+        EXPECT_EQ(asMap.Code, 1) << target;
+        EXPECT_NE(asMap.Err.find("is the world file itself"), std::string::npos) << asMap.Err;
+        const CliResult asOpt = RunCli(Dir, {"export", world, Dir.File("w.map"), target});
+        EXPECT_EQ(asOpt.Code, 1) << target;
+    }
+    EXPECT_EQ(TempDir::Read(world), bytes);
+    EXPECT_FALSE(FileExists(Dir.File("w.map")));
+    EXPECT_FALSE(FileExists(Dir.File("w.opt")));
+}
+
+TEST_F(CliExport, ProtectedOrMissingTargetsSayWhyAndWhatToDo) {
+    const std::string world = Dir.Write("e.raw", RawWorld(3, 1000).Zeros(7).Bytes());
+    const std::string game = Dir.File("game");
+    std::filesystem::create_directory(game);
+    const CliResult noData =
+        RunCli(Dir, {"export", world, game + "/DATA/edit.map", game + "/DATA/edit.opt"});
+    EXPECT_EQ(noData.Code, 1);
+    EXPECT_EQ(noData.Err, "Error : TFileQX.CreateNew. FileName=" + game + "/DATA/edit.map" +
+                              test::Reason(test::Why::MissingFolder) +
+                              ": the game folder has no DATA folder; make one, or choose the game "
+                              "folder in Options\n");
+
+    const std::string map = Dir.Write("edit.map", "protected map");
+    std::filesystem::permissions(map, std::filesystem::perms::owner_read);
+    const CliResult locked = RunCli(Dir, {"export", world, map, Dir.File("edit.opt")});
+    EXPECT_EQ(locked.Code, 1);
+    EXPECT_EQ(locked.Err, "Error : TFileQX.CreateNew. FileName=" + map +
+                              test::Reason(test::Why::NoAccess) + ": " + map +
+                              " is read-only; make it writable to replace it\n");
+    EXPECT_EQ(TempDir::Read(map), "protected map");
+    EXPECT_FALSE(FileExists(Dir.File("edit.opt")));
+}
+
+// The shell's ulimit is POSIX's; Windows has no per-process file-size limit.
+#ifndef _WIN32
+TEST_F(CliExport, AFileSizeLimitEndsInAMessageWithoutLeftovers) {
+    const std::string map = Dir.File("out/demo.map"), opt = Dir.File("out/demo.opt");
+    std::filesystem::create_directory(Dir.File("out"));
+    const CliResult r =
+        RunCli(Dir, {"export", std::string(GM_SOURCE_DIR) + "/examples/worlds/demo.raw", map, opt},
+               "ulimit -f 4; ");
+    EXPECT_EQ(r.Code, 1);
+    EXPECT_NE(r.Err.find("(File too large)"), std::string::npos) << r.Err;
+    std::vector<std::string> left;
+    for (const auto& entry : std::filesystem::directory_iterator(Dir.File("out")))
+        left.push_back(entry.path().filename().string());
+    EXPECT_EQ(left, std::vector<std::string>{".gridmoor-save.lock"});
+}
+#endif
 
 TEST_F(CliExport, TheDemoWorldExports) {
     const std::string map = Dir.File("demo.map"), opt = Dir.File("demo.opt");

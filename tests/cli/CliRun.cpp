@@ -25,11 +25,12 @@ std::string Quote(const std::string& s) {
 
 } // namespace
 
-CliResult RunCli(const TempDir& dir, const std::vector<std::string>& args) {
+CliResult RunCli(const TempDir& dir, const std::vector<std::string>& args,
+                 const std::string& shellPrefix) {
     const std::filesystem::path cap = dir.Path() / "captured";
     std::filesystem::create_directories(cap);
     const std::string out = (cap / "stdout").string(), err = (cap / "stderr").string();
-    std::string cmd = Quote(GM_CLI_PATH);
+    std::string cmd = shellPrefix + Quote(GM_CLI_PATH);
     for (const std::string& a : args)
         cmd += " " + Quote(a);
     cmd += " >" + Quote(out) + " 2>" + Quote(err);

@@ -18,7 +18,9 @@ struct CliResult {
 };
 
 // Runs the tool with args; the captured output lives in a folder of its own inside dir.
-CliResult RunCli(const TempDir& dir, const std::vector<std::string>& args);
+// shellPrefix runs before it in the same shell (such as "ulimit -f 8;").
+CliResult RunCli(const TempDir& dir, const std::vector<std::string>& args,
+                 const std::string& shellPrefix = {});
 
 // The fixture unit folder (tests/data/units).
 std::string UnitsDir();

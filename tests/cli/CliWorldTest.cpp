@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "cli/CliRun.h"
+#include "support/SystemReason.h"
 
 namespace gm::test {
 namespace {
@@ -160,7 +161,8 @@ TEST_F(CliWorld, PlaceOnAnUnreadableWorldFails) {
     const CliResult r = RunCli(Dir, {"place", "--unit-path", UnitsDir(), "--in",
                                      Dir.File("nothing.raw"), "--out", out, "sub/pair.txt@1,2"});
     EXPECT_EQ(r.Code, 1);
-    EXPECT_EQ(r.Err, "Error : TFileQX.Open. FileName=" + Dir.File("nothing.raw") + "\n");
+    EXPECT_EQ(r.Err, "Error : TFileQX.Open. FileName=" + Dir.File("nothing.raw") +
+                         test::Reason(test::Why::MissingFile) + "\n");
     EXPECT_FALSE(FileExists(out));
 }
 

@@ -1,5 +1,5 @@
 // Backups of unsaved work: when they are due, where they go, how many stay, how a failing write
-// is reported, and when a backup is offered after a crash.
+// is reported.
 
 #include "editing/Autosave.h"
 
@@ -100,7 +100,28 @@ TEST_F(AutosaveTest, KeepsTheLastFewPerWorld) {
     EXPECT_EQ(saver.BackupsOf(Doc.WorldFileName),
               (std::vector<std::string>{written[2], written[3], written[4]}));
     EXPECT_EQ(saver.BackupsOf(other.WorldFileName).size(), 1u);
-    EXPECT_EQ(Autosave::WorldKey(u""), "untitled");
+    // Untitled worlds of two runs keep apart; neither run prunes the other's backups.
+    Autosave first(Backups(), AutosavePolicy{1000, 0, 1}, "1-a"), second(Backups(), {}, "2-b");
+    WorldDoc untitled;
+    const std::string mine = first.Write(untitled, 0, 1, 10).File;
+    ASSERT_FALSE(mine.empty());
+    second.Write(untitled, 0, 1, 11);
+    first.Write(untitled, 0, 2, 12);
+    EXPECT_NE(first.Key(u""), second.Key(u""));
+    EXPECT_EQ(first.BackupsOf(u"").size(), 1u);
+    EXPECT_EQ(second.BackupsOf(u"").size(), 1u);
+}
+
+TEST_F(AutosaveTest, RetiringAWorldRemovesOnlyThisRunsBackupsOfIt) {
+    Autosave mine(Backups(), {}, "1-a"), other(Backups(), {}, "2-b");
+    WorldDoc untitled;
+    const std::string kept = mine.Write(untitled, 0, 1, 9).File;
+    const std::string gone = mine.Write(Doc, 0, 2, 10).File;
+    const std::string theirs = other.Write(Doc, 0, 1, 11).File;
+    mine.Retire(Doc.WorldFileName);
+    EXPECT_FALSE(fs::exists(gone));
+    EXPECT_TRUE(fs::exists(theirs)); // another editor on the same world keeps its work
+    EXPECT_TRUE(fs::exists(kept));
 }
 
 TEST_F(AutosaveTest, AFailingWriteIsReportedOnceUntilABackupSucceeds) {
@@ -121,83 +142,6 @@ TEST_F(AutosaveTest, AFailingWriteIsReportedOnceUntilABackupSucceeds) {
     fs::remove_all(Backups());
     Dir.Write("backups", "again");
     EXPECT_NE(saver.Write(Doc, 3000, 2, 4).Report, ""); // a new run of failures is reported
-}
-
-class RecoveryTest : public AutosaveTest {
-protected:
-    // A backup of the document written by an editor that then crashed (its mark stays).
-    std::string CrashedWithBackup(int64_t pid = 111) {
-        SessionMark mark(Backups(), pid);
-        EXPECT_TRUE(mark.Begin());
-        Autosave saver(Backups());
-        const std::string file = saver.Write(Doc, 0, 1, 5000).File;
-        mark.End();
-        std::ofstream(mark.File()) << pid; // left behind, as a crash leaves it
-        return file;
-    }
-    static bool NoneAlive(int64_t) { return false; }
-};
-
-TEST_F(RecoveryTest, OfferedAfterACrashForABackupNewerThanTheFile) {
-    const std::string backup = CrashedWithBackup();
-    SetTime(Dir.File("mine.raw"), fs::last_write_time(backup) - 10s);
-
-    const RecoveryOffer offer = RecoveryFind(Backups(), 222, NoneAlive);
-    ASSERT_TRUE(offer.Found);
-    EXPECT_EQ(offer.Backup, backup);
-    EXPECT_EQ(offer.Origin, Doc.WorldFileName);
-    ASSERT_EQ(offer.StaleMarks.size(), 1u);
-
-    // Offered once: the crashed run's mark goes with the offer.
-    RecoveryForget(offer);
-    EXPECT_FALSE(RecoveryFind(Backups(), 222, NoneAlive).Found);
-    EXPECT_TRUE(fs::exists(backup)); // the backup itself stays
-}
-
-TEST_F(RecoveryTest, NotOfferedAfterACleanExitOrWhileTheOtherEditorRuns) {
-    {
-        SessionMark mark(Backups(), 111);
-        ASSERT_TRUE(mark.Begin());
-        Autosave saver(Backups());
-        ASSERT_TRUE(saver.Write(Doc, 0, 1, 5000).Written);
-    } // clean exit
-    SetTime(Dir.File("mine.raw"), fs::file_time_type::clock::now() - 1h);
-    EXPECT_FALSE(RecoveryFind(Backups(), 222, NoneAlive).Found);
-
-    CrashedWithBackup(333);
-    SetTime(Dir.File("mine.raw"), fs::file_time_type::clock::now() - 1h);
-    EXPECT_FALSE(RecoveryFind(Backups(), 222, [](int64_t pid) { return pid == 333; }).Found);
-    EXPECT_FALSE(RecoveryFind(Backups(), 333, NoneAlive).Found); // its own mark
-    EXPECT_TRUE(RecoveryFind(Backups(), 222, NoneAlive).Found);
-}
-
-TEST_F(RecoveryTest, NotOfferedWhenTheWorldWasSavedAfterTheBackup) {
-    const std::string backup = CrashedWithBackup();
-    SetTime(Dir.File("mine.raw"), fs::last_write_time(backup) + 10s);
-    const RecoveryOffer offer = RecoveryFind(Backups(), 222, NoneAlive);
-    EXPECT_FALSE(offer.Found);
-    EXPECT_EQ(offer.StaleMarks.size(), 1u); // still forgotten, so the check is not repeated
-}
-
-TEST_F(RecoveryTest, TheNewestCandidateWinsAndUntitledWorldsCount) {
-    const std::string titled = CrashedWithBackup();
-    SetTime(Dir.File("mine.raw"), fs::last_write_time(titled) - 1h);
-    Doc.WorldFileName.clear();
-    Autosave saver(Backups());
-    const std::string untitled = saver.Write(Doc, 0, 1, 9000).File;
-    SetTime(untitled, fs::last_write_time(titled) + 5s);
-
-    RecoveryOffer offer = RecoveryFind(Backups(), 222, NoneAlive);
-    ASSERT_TRUE(offer.Found);
-    EXPECT_EQ(offer.Backup, untitled);
-    EXPECT_EQ(offer.Origin, u"");
-
-    SetTime(untitled, fs::last_write_time(titled) - 5s);
-    offer = RecoveryFind(Backups(), 222, NoneAlive);
-    EXPECT_EQ(offer.Backup, titled);
-    // A world whose file has gone still has its backup offered.
-    fs::remove(Dir.File("mine.raw"));
-    EXPECT_EQ(RecoveryFind(Backups(), 222, NoneAlive).Backup, titled);
 }
 
 } // namespace

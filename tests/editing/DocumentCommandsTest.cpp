@@ -9,6 +9,7 @@
 #include "foundation/Codec.h"
 #include "render/Camera.h"
 #include "render/VOper.h"
+#include "support/SystemReason.h"
 #include "support/TempDir.h"
 #include "world/WorldDoc.h"
 
@@ -154,7 +155,8 @@ TEST_F(DocumentCommandsTest, FailedOpenIsShownOnceAndLeavesAnEmptyUntitledWorld)
     Host.FileAnswers = {Path("missing.raw")};
     Commands.FileOpen();
     ASSERT_EQ(Host.Errors.size(), 1u);
-    EXPECT_EQ(Host.Errors[0], "Error : TFileQX.Open. FileName=" + Dir.File("missing.raw"));
+    EXPECT_EQ(Host.Errors[0], "Error : TFileQX.Open. FileName=" + Dir.File("missing.raw") +
+                                  test::Reason(test::Why::MissingFile));
     EXPECT_TRUE(Doc.WorldFileName.empty());
     EXPECT_EQ(Doc.Units.UnitCount(), 0);
     EXPECT_FALSE(State.Modified());

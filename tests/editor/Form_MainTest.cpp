@@ -67,7 +67,8 @@ TEST_F(FormMainTest, CaptionFollowsTheWorldFileName) {
     Form.DocState.MarkClean();
     Form.OpenAtStart(AnsiToWideQX(Dir.File("missing.raw")));
     ASSERT_EQ(Messages.size(), 1u);
-    EXPECT_EQ(Messages[0], "Error : TFileQX.Open. FileName=" + Dir.File("missing.raw"));
+    EXPECT_EQ(Messages[0], "Error : TFileQX.Open. FileName=" + Dir.File("missing.raw") +
+                               " (No such file or directory)");
     EXPECT_EQ(Form.windowTitle(), "Skyhaul Gridmoor v0.3");
     EXPECT_EQ(Form.Doc.WorldLines.Lines().Size(), 1376u); // the grid is rebuilt after the open
 }

@@ -2,6 +2,7 @@
 #include "foundation/QX_Buf.h"
 #include "foundation/QX_Error.h"
 
+#include "support/SystemReason.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -300,7 +301,8 @@ TEST_F(BlockParFiles, IncludeFailures) {
     const std::string missing = Dir.Write("m.txt", "A=nothere.txt {\n}\n");
     TBlockParQX root;
     EXPECT_EQ(MessageOf([&] { root.LoadFromFile(missing); }),
-              "TFileQX.Open. FileName=" + Dir.File("nothere.txt"));
+              "TFileQX.Open. FileName=" + Dir.File("nothere.txt") +
+                  test::Reason(test::Why::MissingFile));
 
     const std::string self = Dir.Write("self.txt", "A=self.txt {\n}\n");
     EXPECT_EQ(MessageOf([&] { TBlockParQX().LoadFromFile(self); }),

@@ -2,6 +2,7 @@
 #include "foundation/QX_Buf.h"
 #include "foundation/QX_Error.h"
 
+#include "support/SystemReason.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -40,18 +41,22 @@ std::vector<std::string> Entries(const fs::path& dir) {
 TEST_F(FileTest, OpenFailuresNameTheFile) {
     const std::string missing = Dir.File("missing.raw");
     TFileQX f(missing);
-    EXPECT_EQ(MessageOf([&] { f.Open(); }), "TFileQX.Open. FileName=" + missing);
-    EXPECT_EQ(MessageOf([&] { f.OpenRead(); }), "TFileQX.Open. FileName=" + missing);
+    const std::string gone = test::Reason(test::Why::MissingFile);
+    EXPECT_EQ(MessageOf([&] { f.Open(); }), "TFileQX.Open. FileName=" + missing + gone);
+    EXPECT_EQ(MessageOf([&] { f.OpenRead(); }), "TFileQX.Open. FileName=" + missing + gone);
     EXPECT_FALSE(f.IsOpen());
     EXPECT_EQ(f.OpenCount, 0);
     // A folder is not a file, even where the system would open it for reading.
     TFileQX d(Dir.Path().string());
-    EXPECT_EQ(MessageOf([&] { d.OpenRead(); }), "TFileQX.Open. FileName=" + Dir.Path().string());
-    EXPECT_EQ(MessageOf([&] { f.GetSize(); }), "TFileQX.Open. FileName=" + missing);
-    EXPECT_EQ(MessageOf([&] { f.SetPointer(0, 0); }), "TFileQX.SetPointer. FileName=" + missing);
+    EXPECT_EQ(MessageOf([&] { d.OpenRead(); }),
+              "TFileQX.Open. FileName=" + Dir.Path().string() + test::Reason(test::Why::Folder));
+    EXPECT_EQ(MessageOf([&] { f.GetSize(); }), "TFileQX.Open. FileName=" + missing + gone);
+    EXPECT_EQ(MessageOf([&] { f.SetPointer(0, 0); }),
+              "TFileQX.SetPointer. FileName=" + missing + test::Reason(test::Why::BadHandle));
     TFileQX bad(Dir.File("no/such/folder/x"));
     EXPECT_EQ(MessageOf([&] { bad.CreateNew(); }),
-              "TFileQX.CreateNew. FileName=" + Dir.File("no/such/folder/x"));
+              "TFileQX.CreateNew. FileName=" + Dir.File("no/such/folder/x") +
+                  test::Reason(test::Why::MissingFolder));
     EXPECT_EQ(bad.OpenCount, 0);
 }
 
@@ -94,12 +99,15 @@ TEST_F(FileTest, ReadWriteAndPointer) {
     EXPECT_EQ(f.SetPointer(1, 1), 2);
     char many[10];
     EXPECT_EQ(MessageOf([&] { f.Read(many, 10); }),
-              "TFileQX.Read. FileName=" + name + " kolbyte=10 GetLastError=0");
-    EXPECT_EQ(MessageOf([&] { f.SetPointer(-100, 0); }), "TFileQX.SetPointer. FileName=" + name);
+              "TFileQX.Read. FileName=" + name +
+                  " kolbyte=10 GetLastError=0 (the file ends early)");
+    EXPECT_EQ(MessageOf([&] { f.SetPointer(-100, 0); }),
+              "TFileQX.SetPointer. FileName=" + name + test::Reason(test::Why::BadSeek));
     f.Close();
     f.Write(nullptr, 0); // no system call, no failure, even closed
-    EXPECT_EQ(MessageOf([&] { f.Write("xyz", 3); }),
-              "TFileQX.Write. FileName=" + name + " kolbyte=3");
+    EXPECT_EQ(MessageOf([&] { f.Write("xyz", 3); }), "TFileQX.Write. FileName=" + name +
+                                                         " kolbyte=3" +
+                                                         test::Reason(test::Why::BadHandle));
 }
 
 TEST_F(FileTest, BufferLoadsWholeFileOrRest) {
@@ -121,7 +129,8 @@ TEST_F(FileTest, BufferLoadsWholeFileOrRest) {
     f.Close();
 
     const std::string missing = Dir.File("none.bin");
-    EXPECT_EQ(MessageOf([&] { b.LoadFromFile(missing); }), "TFileQX.Open. FileName=" + missing);
+    EXPECT_EQ(MessageOf([&] { b.LoadFromFile(missing); }),
+              "TFileQX.Open. FileName=" + missing + test::Reason(test::Why::MissingFile));
     EXPECT_EQ(b.Len, 0);
 }
 
@@ -135,7 +144,8 @@ TEST_F(FileTest, ReadOnlyFileLoads) {
     EXPECT_EQ(b.Len, 7);
     if (::geteuid() != 0) { // root may write anything, so only a user sees the refusal
         TFileQX f(name);
-        EXPECT_EQ(MessageOf([&] { f.Open(); }), "TFileQX.Open. FileName=" + name);
+        EXPECT_EQ(MessageOf([&] { f.Open(); }),
+                  "TFileQX.Open. FileName=" + name + " (Permission denied)");
     }
 }
 #endif
@@ -162,12 +172,14 @@ TEST_F(FileTest, FailedAtomicSaveLeavesEverythingAsItWas) {
     TBufQX b;
     b.AddStr("payload");
     EXPECT_EQ(MessageOf([&] { b.SaveToFile(Dir.File("world.raw")); }),
-              "TFileQX.CreateNew. FileName=" + Dir.File("world.raw"));
+              "TFileQX.CreateNew. FileName=" + Dir.File("world.raw") +
+                  test::Reason(test::Why::Folder));
     EXPECT_EQ(test::TempDir::Read(Dir.File("world.raw/inside.txt")), before);
     EXPECT_EQ(Entries(Dir.Path()), std::vector<std::string>{"world.raw"}); // no temp file left
 
     const std::string lost = Dir.File("gone/x.raw");
-    EXPECT_EQ(MessageOf([&] { b.SaveToFile(lost); }), "TFileQX.CreateNew. FileName=" + lost);
+    EXPECT_EQ(MessageOf([&] { b.SaveToFile(lost); }),
+              "TFileQX.CreateNew. FileName=" + lost + test::Reason(test::Why::MissingFolder));
 }
 
 TEST_F(FileTest, FilesSavedTogetherAreReplacedOnlyWhenAllAreWritten) {
@@ -182,15 +194,17 @@ TEST_F(FileTest, FilesSavedTogetherAreReplacedOnlyWhenAllAreWritten) {
     EXPECT_EQ(MessageOf([&] {
                   SaveFilesAtomicQX({{map, "third", 5}, {lost, "x", 1}});
               }),
-              "TFileQX.CreateNew. FileName=" + lost);
+              "TFileQX.CreateNew. FileName=" + lost + test::Reason(test::Why::MissingFolder));
     EXPECT_EQ(test::TempDir::Read(map), "new map");
     EXPECT_EQ(MessageOf([&] {
                   SaveFilesAtomicQX({{map, "third", 5}, {opt, "x", -1}});
               }),
-              "TFileQX.Write. FileName=" + opt + " kolbyte=-1");
+              "TFileQX.Write. FileName=" + opt + " kolbyte=-1" +
+                  test::Reason(test::Why::BadArgument));
     EXPECT_EQ(test::TempDir::Read(map), "new map");
     EXPECT_EQ(test::TempDir::Read(opt), "new opt!");
-    EXPECT_EQ(Entries(Dir.Path()), (std::vector<std::string>{"edit.map", "edit.opt"}));
+    EXPECT_EQ(Entries(Dir.Path()),
+              (std::vector<std::string>{".gridmoor-save.lock", "edit.map", "edit.opt"}));
 }
 
 // Modes and symbolic links are POSIX's; on Windows a replaced file takes the new file's attributes.

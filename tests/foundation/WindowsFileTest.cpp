@@ -8,6 +8,7 @@
 #include "foundation/QX_Error.h"
 #include "foundation/QX_File.h"
 
+#include "support/SystemReason.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -51,7 +52,9 @@ TEST_F(WindowsFileTest, ReplacingAFileThatAnotherHandleHoldsOpen) {
         const std::string message = MessageOf([&] { SaveFileAtomicQX(name, "new", 3); });
         CloseHandle(held);
         if (share == FILE_SHARE_READ || !message.empty()) { // as a running game holds its files
-            EXPECT_EQ(message, "TFileQX.CreateNew. FileName=" + name) << share;
+            // The reason is the system's: a sharing violation or access denied.
+            EXPECT_EQ(message.rfind("TFileQX.CreateNew. FileName=" + name + " (", 0), 0u)
+                << message;
             EXPECT_EQ(test::TempDir::Read(name), "old");
         } else {
             EXPECT_EQ(test::TempDir::Read(name), "new");
@@ -91,7 +94,7 @@ TEST_F(WindowsFileTest, NonAsciiNamesInTheAnsiCodePage) {
     EXPECT_EQ(b.Len, 5);
     const std::string missing = folder + "\xe9t\xe9.raw";
     EXPECT_EQ(MessageOf([&] { TBufQX().LoadFromFile(missing); }),
-              "TFileQX.Open. FileName=" + missing);
+              "TFileQX.Open. FileName=" + missing + test::Reason(test::Why::MissingFile));
 }
 
 } // namespace

@@ -12,6 +12,7 @@
 #include "foundation/QX_Error.h"
 #include "harness/FuzzChecks.h"
 #include "render/Camera.h"
+#include "support/SystemReason.h"
 #include "support/TempDir.h"
 #include "world/UnitLoad.h"
 #include "world/WorldDoc.h"
@@ -80,7 +81,8 @@ TEST_F(MalformedDescTest, EmptyFile) {
 
 TEST_F(MalformedDescTest, DirectoryWhereTheDescriptionShouldBe) {
     std::filesystem::create_directory(Dir.Path() / "units" / "folder.txt");
-    ExpectRefused("folder.txt", "TFileQX.Open. FileName=" + Dir.File("units/folder.txt"));
+    ExpectRefused("folder.txt", "TFileQX.Open. FileName=" + Dir.File("units/folder.txt") +
+                                    test::Reason(test::Why::Folder));
 }
 
 TEST_F(MalformedDescTest, MissingBlocksAndParameters) {
@@ -168,11 +170,13 @@ TEST_F(MalformedDescTest, IncludeThatIsAFolderOrMissing) {
     Desc d;
     d.Groups = "KeyGroup=groups {\n}\n";
     Dir.Write("units/folder-include.txt", d.Text());
-    ExpectRefused("folder-include.txt", "TFileQX.Open. FileName=" + Dir.File("units/groups"));
+    ExpectRefused("folder-include.txt", "TFileQX.Open. FileName=" + Dir.File("units/groups") +
+                                            test::Reason(test::Why::Folder));
 
     d.Groups = "KeyGroup=missing.txt {\n}\n";
     Dir.Write("units/missing-include.txt", d.Text());
-    ExpectRefused("missing-include.txt", "TFileQX.Open. FileName=" + Dir.File("units/missing.txt"));
+    ExpectRefused("missing-include.txt", "TFileQX.Open. FileName=" + Dir.File("units/missing.txt") +
+                                             test::Reason(test::Why::MissingFile));
 }
 
 TEST_F(MalformedDescTest, DeeplyNestedBlocks) {
@@ -270,7 +274,9 @@ TEST_F(MalformedExportTargetTest, DirectoryWhereTheEndFileShouldBe) {
     std::filesystem::create_directories(Dir.Path() / "DATA" / "edit.map");
     const std::string opt = Dir.Write("DATA/edit.opt", "old opt");
     const std::string map = Dir.File("DATA/edit.map");
-    EXPECT_EQ(Export(map, opt), "TFileQX.CreateNew. FileName=" + map);
+    EXPECT_EQ(Export(map, opt), "TFileQX.CreateNew. FileName=" + map +
+                                    test::Reason(test::Why::Folder) + ": " + map +
+                                    " is a folder; move it away to export there");
     EXPECT_TRUE(std::filesystem::is_directory(map));
     EXPECT_EQ(test::TempDir::Read(opt), "old opt");
 }
@@ -279,15 +285,31 @@ TEST_F(MalformedExportTargetTest, DirectoryWhereTheVisibilityFileShouldBe) {
     std::filesystem::create_directories(Dir.Path() / "DATA" / "edit.opt");
     const std::string map = Dir.Write("DATA/edit.map", "old map");
     const std::string opt = Dir.File("DATA/edit.opt");
-    EXPECT_EQ(Export(map, opt), "TFileQX.CreateNew. FileName=" + opt);
+    EXPECT_EQ(Export(map, opt), "TFileQX.CreateNew. FileName=" + opt +
+                                    test::Reason(test::Why::Folder) + ": " + opt +
+                                    " is a folder; move it away to export there");
     EXPECT_EQ(test::TempDir::Read(map), "old map"); // not replaced by a half export
     EXPECT_TRUE(std::filesystem::is_directory(opt));
 }
 
 TEST_F(MalformedExportTargetTest, MissingDataFolder) {
     const std::string map = Dir.File("DATA/edit.map");
-    EXPECT_EQ(Export(map, Dir.File("DATA/edit.opt")), "TFileQX.CreateNew. FileName=" + map);
+    EXPECT_EQ(Export(map, Dir.File("DATA/edit.opt")),
+              "TFileQX.CreateNew. FileName=" + map + test::Reason(test::Why::MissingFolder) +
+                  ": the game folder has no DATA folder; make one, or "
+                  "choose the game folder in Options");
     EXPECT_FALSE(std::filesystem::exists(Dir.Path() / "DATA"));
+}
+
+TEST_F(MalformedExportTargetTest, TheWorldsOwnFileAsATarget) {
+    const std::string world = Dir.Write("w.raw", "the world");
+    Doc.WorldFileName = AnsiToWideQX(world);
+    const std::string same = Dir.File("./w.raw");
+    EXPECT_EQ(Export(Dir.File("edit.map"), same),
+              "The file " + same +
+                  " is the world file itself; export into other files (the world stays as it is)");
+    EXPECT_EQ(test::TempDir::Read(world), "the world");
+    EXPECT_FALSE(std::filesystem::exists(Dir.File("edit.map")));
 }
 
 } // namespace

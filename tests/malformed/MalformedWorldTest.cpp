@@ -3,6 +3,7 @@
 // loaded in part.
 
 #include <filesystem>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -10,6 +11,7 @@
 
 #include "foundation/Codec.h"
 #include "harness/FuzzChecks.h"
+#include "support/SystemReason.h"
 #include "support/TempDir.h"
 #include "world/WorldDoc.h"
 #include "zones/ExportWorld.h"
@@ -227,6 +229,40 @@ TEST_F(MalformedWorldTest, ReferencesToObjectsThatDoNotExist) {
     }
 }
 
+TEST_F(MalformedWorldTest, NonFiniteFloatsInAnyField) {
+    // Each float the file stores in turn becomes a NaN or an infinity; left in, it would be
+    // drawn, saved and exported as it is.
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const float inf = std::numeric_limits<float>::infinity();
+    const std::string point = F32(10) + F32(80) + F32(1000), corner = F32(0.5f) + F32(0.25f);
+    const std::string zone = F32(10) + F32(80) + F32(2.5f);
+    struct Case {
+        const char* name;
+        std::string WorldFile::*section;
+        std::string from, to;
+    };
+    const std::vector<Case> cases = {
+        {"world radius", &WorldFile::Header, F32(1000), F32(inf)},
+        {"point longitude", &WorldFile::Points, point, F32(nan) + F32(80) + F32(1000)},
+        {"point polar", &WorldFile::Points, point, F32(10) + F32(-inf) + F32(1000)},
+        {"point radius", &WorldFile::Points, point, F32(10) + F32(80) + F32(inf)},
+        {"corner u", &WorldFile::Triangles, corner, F32(nan) + F32(0.25f)},
+        {"corner v", &WorldFile::Triangles, corner, F32(0.5f) + F32(inf)},
+        {"zone longitude", &WorldFile::Zones, zone, F32(inf) + F32(80) + F32(2.5f)},
+        {"zone polar", &WorldFile::Zones, zone, F32(10) + F32(nan) + F32(2.5f)},
+        {"zone radius angle", &WorldFile::Zones, zone, F32(10) + F32(80) + F32(nan)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        WorldFile damaged;
+        std::string& s = damaged.*c.section;
+        const std::size_t at = s.find(c.from);
+        ASSERT_NE(at, std::string::npos);
+        s.replace(at, c.from.size(), c.to);
+        ExpectFailure(damaged.Bytes(), "Incorrect format");
+    }
+}
+
 TEST_F(MalformedWorldTest, ALinkToAZoneThatDoesNotExistIsLeftOut) {
     // The one reference the reader forgives, as the zone section is documented: the world opens
     // without that link.
@@ -273,7 +309,8 @@ TEST_F(MalformedWorldTest, DirectoryWhereTheFileShouldBe) {
     const std::string folder = Dir.File("folder.raw");
     std::filesystem::create_directory(folder);
     Doc.WorldFileName = u"previous.raw";
-    EXPECT_EQ(Doc.WorldOpen(AnsiToWideQX(folder)), "Error : TFileQX.Open. FileName=" + folder);
+    EXPECT_EQ(Doc.WorldOpen(AnsiToWideQX(folder)),
+              "Error : TFileQX.Open. FileName=" + folder + test::Reason(test::Why::Folder));
     EXPECT_TRUE(Doc.WorldFileName.empty());
     EXPECT_TRUE(fuzz::WorldIsEmpty(Doc));
 }

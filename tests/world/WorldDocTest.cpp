@@ -6,6 +6,7 @@
 
 #include "foundation/Codec.h"
 #include "foundation/QX_Error.h"
+#include "support/SystemReason.h"
 #include "support/TempDir.h"
 
 namespace gm {
@@ -88,7 +89,8 @@ TEST_F(WorldDocTest, EveryOpenFailureEndsUntitledWithItsMessage) {
         EXPECT_EQ(Doc.WorldOpen(Wide(path)), c.expected);
         EXPECT_EQ(Doc.WorldFileName.empty(), !c.expected.empty());
     }
-    EXPECT_EQ(Doc.WorldOpen(Wide(missing)), "Error : TFileQX.Open. FileName=" + missing);
+    EXPECT_EQ(Doc.WorldOpen(Wide(missing)),
+              "Error : TFileQX.Open. FileName=" + missing + test::Reason(test::Why::MissingFile));
     EXPECT_TRUE(Doc.WorldFileName.empty());
 }
 
