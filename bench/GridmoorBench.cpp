@@ -1,7 +1,7 @@
 // The editor's performance on a large world: one frame, opening, saving, exporting, reloading
-// every unit and clearing, plus a reference loop that does only a frame's projections and vertex
-// writes. Run through `./dev bench`, which asks for repetitions; the summary at the end shows the
-// median of each figure against its target.
+// every unit and clearing, the undo step of a unit move and of a zone edit, plus a reference loop
+// that does only a frame's projections and vertex writes. Run through `./dev bench`, which asks for
+// repetitions; the summary at the end shows the median of each figure against its target.
 //
 //   gridmoor-bench [--world-dir=DIR] [--units=N] [benchmark options]
 //
@@ -9,6 +9,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -21,6 +22,7 @@
 
 #include "BenchSupport.h"
 #include "editing/FrameRender.h"
+#include "editing/UndoStack.h"
 #include "foundation/Codec.h"
 #include "foundation/QX_Error.h"
 #include "render/BatchingDevice.h"
@@ -31,6 +33,8 @@
 #include "world/ViewFlags.h"
 #include "world/WorldDoc.h"
 #include "zones/GMOpt.h"
+#include "zones/WorldCheck.h"
+#include "zones/WorldZone.h"
 
 namespace gm::bench {
 namespace {
@@ -195,6 +199,19 @@ void Export(benchmark::State& state, const Context& ctx) {
     state.counters["opt_size"] = static_cast<double>(size);
 }
 
+// What the Problems list runs after each change, descriptions looked for on disk as the editor
+// does.
+void Check(benchmark::State& state, const Context& ctx) {
+    EditorRig rig;
+    rig.Open(ctx);
+    CheckOptions options;
+    options.UnitFolder = ctx.Files.UnitFolder;
+    std::size_t problems = 0;
+    for (auto _ : state)
+        problems = WorldCheck(rig.Doc, options).size();
+    state.counters["problems"] = static_cast<double>(problems);
+}
+
 // Reloading and clearing work on the world as the editor holds it, after frames were drawn.
 void ReloadAll(benchmark::State& state, const Context& ctx) {
     EditorRig rig;
@@ -219,6 +236,67 @@ void Clear(benchmark::State& state, const Context& ctx) {
     }
 }
 
+// --- Undo steps, as the panel records a unit drag and a zone drag -------------------------------
+
+// Nudges the points of the unit in the middle of the list, as one move of a drag does.
+void NudgeUnit(WorldDoc& doc, float step) {
+    TgmWorldUnit* unit = nullptr;
+    int32_t i = 0;
+    for (TgmWorldUnit* u : doc.Units.List())
+        if (i++ == doc.Units.UnitCount() / 2) unit = u;
+    for (TPointGM* p : doc.Points.PointsOfUnit(unit))
+        if (!p->Master) doc.Points.SetAngles(p, p->Longitude + step, p->Polar);
+}
+
+void CommitMove(benchmark::State& state, const Context& ctx) {
+    EditorRig rig;
+    rig.Open(ctx);
+    UndoStack stack(rig.Doc);
+    const std::size_t world = stack.MemoryUsed();
+    float step = 0.01f;
+    for (auto _ : state) {
+        state.PauseTiming();
+        NudgeUnit(rig.Doc, step = -step);
+        state.ResumeTiming();
+        stack.Commit("Move unit", {}, EditSections::Points);
+    }
+    // What a step holds beyond the world's own state.
+    state.counters["step_bytes"] = static_cast<double>(stack.MemoryUsed() - world) /
+                                   static_cast<double>(std::max<std::size_t>(stack.UndoCount(), 1));
+}
+
+void CommitZone(benchmark::State& state, const Context& ctx) {
+    EditorRig rig;
+    rig.Open(ctx);
+    UndoStack stack(rig.Doc);
+    TgmZone* zone = rig.Doc.Zones.Zones().First();
+    float step = 0.01f;
+    for (auto _ : state) {
+        state.PauseTiming();
+        zone->Longitude += (step = -step);
+        rig.Doc.Zones.ZoneUpdate(zone);
+        state.ResumeTiming();
+        stack.Commit("Move zone", {}, EditSections::Zones);
+    }
+}
+
+// How many one-unit-move steps the default budget keeps (the world's own state included).
+void UndoSteps(benchmark::State& state, const Context& ctx) {
+    EditorRig rig;
+    rig.Open(ctx);
+    UndoStack stack(rig.Doc);
+    constexpr int Moves = 150;
+    for (auto _ : state) {
+        float step = 0.01f;
+        for (int i = 0; i < Moves; ++i) {
+            NudgeUnit(rig.Doc, step += 0.01f);
+            stack.Commit("Move unit", {}, EditSections::Points);
+        }
+    }
+    state.counters["steps_kept"] = static_cast<double>(stack.UndoCount());
+    state.counters["mb_used"] = static_cast<double>(stack.MemoryUsed()) / (1 << 20);
+}
+
 // --- The summary --------------------------------------------------------------------------------
 
 struct Target {
@@ -228,10 +306,16 @@ struct Target {
 };
 
 constexpr Target Targets[] = {
-    {"frame", "frame (CPU)", 6}, {"reference", "reference loop", 0},
-    {"open", "open", 300},       {"save", "save", 200},
-    {"export", "export", 2000},  {"reload_all", "reload all", 2000},
+    {"frame", "frame (CPU)", 6},
+    {"reference", "reference loop", 0},
+    {"open", "open", 300},
+    {"save", "save", 200},
+    {"export", "export", 2000},
+    {"reload_all", "reload all", 2000},
     {"clear", "clear", 100},
+    {"commit_move", "commit move", 0},
+    {"commit_zone", "commit zone", 0},
+    {"check", "check", 0},
 };
 
 // The console output as usual, and the median (or the single run) of each benchmark kept.
@@ -281,6 +365,31 @@ public:
             const double ratio = frame->second.RealMs / ref->second.RealMs;
             std::printf("%-16s %12.2f %12s %12s  %s\n", "frame/reference", ratio, "", "<= 5",
                         ratio <= 5 ? "met" : "MISSED");
+        }
+        const auto check = Figures.find("check");
+        const auto save = Figures.find("save");
+        if (check != Figures.end() && save != Figures.end() && save->second.RealMs > 0) {
+            // The checker runs after every change: it must cost no more than one save.
+            const double ratio = check->second.RealMs / save->second.RealMs;
+            std::printf("%-16s %12.2f %12s %12s  %s\n", "check/save", ratio, "", "<= 1",
+                        ratio <= 1 ? "met" : "MISSED");
+        }
+        // An undo step must cost far less than a save of the world.
+        for (const char* name : {"commit_move", "commit_zone"}) {
+            const auto it = Figures.find(name);
+            if (save == Figures.end() || it == Figures.end() || it->second.RealMs <= 0) continue;
+            const double ratio = save->second.RealMs / it->second.RealMs;
+            std::printf("%-16s %12.1f %12s %12s  %s\n",
+                        name == std::string("commit_move") ? "save/commit move"
+                                                           : "save/commit zone",
+                        ratio, "", ">= 10", ratio >= 10 ? "met" : "MISSED");
+        }
+        const auto steps = Figures.find("undo_steps");
+        if (steps != Figures.end()) {
+            const double kept = steps->second.Counters.at("steps_kept");
+            std::printf("%-16s %12.0f %12s %12s  %s (%.0f MB held)\n", "undo steps kept", kept, "",
+                        ">= 100", kept >= 100 ? "met" : "MISSED",
+                        steps->second.Counters.at("mb_used"));
         }
         if (frame != Figures.end()) {
             const auto calls = frame->second.Counters.find("gl_draw_calls");
@@ -336,6 +445,10 @@ int Main(int argc, char** argv) {
     add("export", Export);
     add("reload_all", ReloadAll);
     add("clear", Clear);
+    add("check", Check);
+    add("commit_move", CommitMove);
+    add("commit_zone", CommitZone);
+    add("undo_steps", UndoSteps)->Iterations(1);
 
     SummaryReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);

@@ -71,3 +71,14 @@ function(gm_add_test_suite name)
     gm_apply_warnings(${name})
     gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES LABELS "${ARG_LABELS}")
 endfunction()
+
+# gm_bundle_data()
+# Puts the bundled data (examples/: bg.jpg, units, game folder, worlds) beside the executables of
+# the current folder as "gridmoor-data", where a build-tree executable finds it; an installed one
+# finds it in <prefix>/share/gridmoor.
+function(gm_bundle_data)
+    set(link ${CMAKE_CURRENT_BINARY_DIR}/gridmoor-data)
+    if(NOT EXISTS ${link})
+        file(CREATE_LINK ${PROJECT_SOURCE_DIR}/examples ${link} SYMBOLIC COPY_ON_ERROR)
+    endif()
+endfunction()

@@ -6,6 +6,8 @@
 #include <ostream>
 #include <system_error>
 
+#include <nlohmann/json.hpp>
+
 #include "cli/WorldJson.h"
 #include "foundation/Codec.h"
 #include "foundation/PathResolver.h"
@@ -114,6 +116,44 @@ int64_t CmdExport(const std::string& worldFile, const std::string& mapFile,
     Camera camera;
     OptState opt;
     return EndExport(doc, camera, opt, mapFile, optFile);
+}
+
+CheckCounts CmdCheck(const CliCheckOptions& options, std::ostream& out) {
+    WorldDoc doc;
+    LoadWorld(doc, options.WorldFile);
+    doc.Units.UnitPath = options.UnitPath;
+    CheckOptions check;
+    if (!options.UnitPath.empty()) check.UnitFolder = options.UnitPath;
+    if (!options.GamePath.empty()) check.TextureFolder = options.GamePath;
+    const std::vector<CheckProblem> problems = WorldCheck(doc, check);
+    const CheckCounts counts = CountProblems(problems);
+    // Messages are in the system code page; JSON is UTF-8.
+    const auto utf8 = [](const std::string& text) { return WideToUtf8QX(AnsiToWideQX(text)); };
+    if (options.Json) {
+        nlohmann::ordered_json list = nlohmann::ordered_json::array();
+        for (const CheckProblem& p : problems) {
+            nlohmann::ordered_json objects = nlohmann::ordered_json::array();
+            for (const CheckObject& o : p.Objects)
+                objects.push_back({{"kind", CheckObjectKindName(o.Kind)}, {"index", o.Index}});
+            list.push_back({{"severity", CheckSeverityName(p.Severity)},
+                            {"code", p.Code},
+                            {"message", utf8(p.Message)},
+                            {"objects", std::move(objects)}});
+        }
+        const nlohmann::ordered_json result = {{"world", utf8(options.WorldFile)},
+                                               {"errors", counts.Errors},
+                                               {"warnings", counts.Warnings},
+                                               {"problems", std::move(list)}};
+        out << result.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
+    } else {
+        for (const CheckProblem& p : problems)
+            out << CheckProblemText(p) << '\n';
+        out << counts.Errors << (counts.Errors == 1 ? " error, " : " errors, ") << counts.Warnings
+            << (counts.Warnings == 1 ? " warning\n" : " warnings\n");
+    }
+    out.flush();
+    if (!out) RaiseQX("Cannot write to standard output");
+    return counts;
 }
 
 void CmdPlace(const CliPlaceOptions& options) {

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "zones/WorldCheck.h"
+
 namespace gm {
 
 // One unit to place: a description path relative to the unit folder (stored form: lower case,
@@ -36,6 +38,18 @@ void CmdResave(const std::string& inFile, const std::string& outFile);
 // optFile; returns the "Opt size:" figure. Either both files are written or neither.
 int64_t CmdExport(const std::string& worldFile, const std::string& mapFile,
                   const std::string& optFile);
+
+struct CliCheckOptions {
+    std::string WorldFile;
+    std::string UnitPath; // empty: descriptions are not looked for
+    std::string GamePath; // the folder texture names count from; empty: textures not looked for
+    bool Json = false;
+};
+
+// Prints the world's problems (text lines and a count line, or one JSON object: "world",
+// "errors", "warnings" and "problems", each with "severity", "code", "message" and "objects" of
+// "kind" and "index") and returns how many of each there are.
+CheckCounts CmdCheck(const CliCheckOptions& options, std::ostream& out);
 
 struct CliPlaceOptions {
     std::string UnitPath;

@@ -9,6 +9,7 @@
 #include <CLI/CLI.hpp>
 
 #include "cli/CliCommands.h"
+#include "editing/DataFolders.h"
 #include "foundation/QX_Error.h"
 
 namespace {
@@ -31,10 +32,19 @@ constexpr const char* Footer = R"(Commands:
   export WORLD.raw OUT.map OUT.opt
       Writes the game's end file and visibility file exactly as "Save test" does (bounding
       boxes of every unit computed first) and prints "Opt size: N".
-  place --unit-path DIR [--in WORLD.raw | --radius R] --out OUT.raw DESC@LON,POLAR ...
+  check WORLD.raw [--unit-path DIR] [--game-path DIR] [--json] [--strict]
+      Checks the world as the editor's Problems list does and prints one line per problem:
+      severity, code, message and in brackets the objects involved, numbered as dump numbers
+      them; then a count line. With --json: one object {world, errors, warnings, problems:
+      [{severity, code, message, objects: [{kind, index}]}]}. With --unit-path, units whose
+      description is missing there are reported; with --game-path (the folder texture names
+      count from, the editor's start folder), missing textures. Exit status 0 without errors,
+      1 with errors (with --strict also with warnings), 2 wrong usage.
+  place [--unit-path DIR] [--in WORLD.raw | --radius R] --out OUT.raw DESC@LON,POLAR ...
       Starts from an empty world of radius R (at least 500, default 1000) or from WORLD.raw,
-      places each unit description DESC (relative to DIR; stored lower case with "\") at
-      longitude LON and polar angle POLAR (degrees, 0..180), in order, and saves OUT.
+      places each unit description DESC (relative to DIR, by default the bundled example
+      units; stored lower case with "\") at longitude LON and polar angle POLAR (degrees,
+      0..180), in order, and saves OUT.
 
 Each command's own options: gridmoor-cli COMMAND --help.
 
@@ -66,9 +76,21 @@ int main(int argc, char** argv) {
     exportCmd->add_option("MAP", mapFile, "End file to write (*.map)")->required();
     exportCmd->add_option("OPT", optFile, "Visibility file to write (*.opt)")->required();
 
+    gm::CliCheckOptions check;
+    bool strict = false;
+    CLI::App* checkCmd = app.add_subcommand("check", "Print the world's problems");
+    checkCmd->add_option("WORLD", check.WorldFile, "World file (*.raw)")->required();
+    checkCmd->add_option("--unit-path", check.UnitPath,
+                         "Folder the unit descriptions are relative to (report missing ones)");
+    checkCmd->add_option("--game-path", check.GamePath,
+                         "Folder the texture names count from (report missing textures)");
+    checkCmd->add_flag("--json", check.Json, "Print the problems as JSON");
+    checkCmd->add_flag("--strict", strict, "Warnings fail the exit status too");
+
     CLI::App* placeCmd = app.add_subcommand("place", "Place unit descriptions and save the world");
-    placeCmd->add_option("--unit-path", place.UnitPath, "Folder the descriptions are relative to")
-        ->required();
+    placeCmd->add_option("--unit-path", place.UnitPath,
+                         "Folder the descriptions are relative to (default: the bundled example "
+                         "units)");
     CLI::Option* inOpt =
         placeCmd->add_option("--in", place.InFile, "World to start from (default: empty world)");
     placeCmd
@@ -111,8 +133,12 @@ int main(int argc, char** argv) {
         } else if (*exportCmd) {
             const int64_t size = gm::CmdExport(world, mapFile, optFile);
             std::cout << "Opt size: " << size << '\n';
+        } else if (*checkCmd) {
+            const gm::CheckCounts counts = gm::CmdCheck(check, std::cout);
+            return counts.Errors > 0 || (strict && counts.Warnings > 0) ? ExitFailure : 0;
         } else if (*placeCmd) {
             if (!radius.empty()) place.Radius = gm::ParseRadius(radius);
+            if (place.UnitPath.empty()) place.UnitPath = gm::BundledUnitFolder();
             for (const std::string& text : placements)
                 place.Placements.push_back(*gm::ParsePlacement(text));
             gm::CmdPlace(place);

@@ -248,8 +248,9 @@ void DocumentCommands::PointCorrect() {
 
 // --- Edit menu ---
 
-bool DocumentCommands::AfterChange(const std::string& label, const std::string& mergeKey) {
-    if (!History_.Commit(label, mergeKey)) return false;
+bool DocumentCommands::AfterChange(const std::string& label, const std::string& mergeKey,
+                                   uint32_t sections) {
+    if (!History_.Commit(label, mergeKey, sections)) return false;
     ModifiedFromHistory();
     Host_.HistoryChanged();
     return true;

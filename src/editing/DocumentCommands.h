@@ -122,10 +122,12 @@ public:
     // through this pair: BeforeChange() before the document is touched (for a drag: at the button
     // press), AfterChange(label) once the change is complete (for a drag: at the release).
     // AfterChange makes one undo step when the document bytes changed, with mergeKey joining a
-    // burst of edits of one field, sets the modified flag and answers whether a step was made.
+    // burst of edits of one field, sets the modified flag and answers whether a step was made;
+    // sections names the file parts the change may touch (see UndoStack::Commit).
     // Call AfterChange also when the change came to nothing, so the checkpoint is used up.
     void BeforeChange() { History_.Checkpoint(); }
-    bool AfterChange(const std::string& label, const std::string& mergeKey = {});
+    bool AfterChange(const std::string& label, const std::string& mergeKey = {},
+                     uint32_t sections = EditSections::All);
     // Both refresh the page and the caption; a failure to restore is shown.
     bool EditUndo();
     bool EditRedo();

@@ -123,7 +123,10 @@ PanelResult PanelInteraction::MouseMove(const PanelMouse& m) {
     if (DragMove_ && hit && unit && !m.LeftHeld && !DragRotated_) {
         const std::vector<TPointGM*> points = Doc_.Points.PointsOfUnit(unit);
         r.Modified = moved && !points.empty();
-        MoveWithAnchor(Doc_, points, AnchorLongitude_, AnchorPolar_, pick.Longitude, pick.Polar);
+        // Recomputing the angles for no movement would still round them differently.
+        if (r.Modified)
+            MoveWithAnchor(Doc_, points, AnchorLongitude_, AnchorPolar_, pick.Longitude,
+                           pick.Polar);
     } else if (DragMove_ && unit && m.LeftHeld) {
         DragRotated_ = true;
         const double angle = (LastMouseX_ - m.X) * TurnDegreesPerPixel;
@@ -132,26 +135,30 @@ PanelResult PanelInteraction::MouseMove(const PanelMouse& m) {
     } else if (hit && DragMove_) {
         const std::vector<TPointGM*> points = CurrentFreePoints(Doc_.Points);
         r.Modified = moved && !points.empty();
-        MoveWithAnchor(Doc_, points, AnchorLongitude_, AnchorPolar_, pick.Longitude, pick.Polar);
+        if (r.Modified)
+            MoveWithAnchor(Doc_, points, AnchorLongitude_, AnchorPolar_, pick.Longitude,
+                           pick.Polar);
     } else if (DragCamera_) {
         Camera_.OrbitPolar((LastMouseY_ - m.Y) * DragDegreesPerPixel);
         Camera_.OrbitLongitude((LastMouseX_ - m.X) * DragDegreesPerPixel);
     } else if (RubberBand_) {
         RubberUpdate(m.X, m.Y);
-    } else if (DragZone_ == 1 && hit) {
+    } else if (DragZone_ != 0 && hit && moved) {
+        // The zone follows from the first real movement: a move event on the press pixel
+        // would otherwise snap it to the cursor.
+        AnchorLongitude_ = pick.Longitude;
+        AnchorPolar_ = pick.Polar;
         if (TgmZone* zone = Doc_.Zones.ZoneCurrent()) {
-            zone->Longitude = pick.Longitude;
-            zone->Polar = pick.Polar;
-            Doc_.Zones.ZoneUpdate(zone);
-            r.Modified = true;
-        }
-    } else if (DragZone_ == 2 && hit) {
-        if (TgmZone* zone = Doc_.Zones.ZoneCurrent()) {
-            float bearing = 0, d = 0;
-            SphereBearing(bearing, d, zone->Longitude, zone->Polar, 0, pick.Longitude, pick.Polar,
-                          Doc_.WorldRadius);
-            zone->RadiusAngle =
-                static_cast<float>(static_cast<double>(d) * 180 / (PiFull * Doc_.WorldRadius));
+            if (DragZone_ == 1) {
+                zone->Longitude = pick.Longitude;
+                zone->Polar = pick.Polar;
+            } else {
+                float bearing = 0, d = 0;
+                SphereBearing(bearing, d, zone->Longitude, zone->Polar, 0, pick.Longitude,
+                              pick.Polar, Doc_.WorldRadius);
+                zone->RadiusAngle =
+                    static_cast<float>(static_cast<double>(d) * 180 / (PiFull * Doc_.WorldRadius));
+            }
             Doc_.Zones.ZoneUpdate(zone);
             r.Modified = true;
         }

@@ -1,6 +1,7 @@
 #include "editing/RecentFiles.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <string>
 
 #include "editing/Settings.h"
@@ -78,6 +79,21 @@ std::u16string RecentCaption(std::size_t index, const std::u16string& fileName) 
         caption += c;
     }
     return caption;
+}
+
+std::u16string WorldDialogFolder(const std::u16string& worldFile, const RecentFiles& recent) {
+    auto folderOf = [](const std::u16string& file) -> std::u16string {
+        std::error_code ec;
+        const std::filesystem::path folder = std::filesystem::path(file).parent_path();
+        if (folder.empty() || !std::filesystem::is_directory(folder, ec)) return {};
+        return folder.u16string();
+    };
+    if (!worldFile.empty()) {
+        if (std::u16string folder = folderOf(worldFile); !folder.empty()) return folder;
+    }
+    for (const std::u16string& file : recent.Files())
+        if (std::u16string folder = folderOf(file); !folder.empty()) return folder;
+    return {};
 }
 
 std::u16string DroppedWorldFile(const std::vector<std::u16string>& files) {

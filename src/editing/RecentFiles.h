@@ -36,6 +36,10 @@ private:
 // so that it is shown rather than taken as a shortcut mark.
 std::u16string RecentCaption(std::size_t index, const std::u16string& fileName);
 
+// Where Open and Save As start: the folder of the world open now, or else of the newest recent
+// world whose folder still exists; empty when there is none.
+std::u16string WorldDialogFolder(const std::u16string& worldFile, const RecentFiles& recent);
+
 // The first world file (*.raw, any letter case) among dropped files, or empty.
 std::u16string DroppedWorldFile(const std::vector<std::u16string>& files);
 

@@ -90,6 +90,7 @@ void Settings::Load(const ISettingsStore& store, const SettingsDefaults& default
     WLCount = count ? ClampCount(static_cast<int32_t>(*count)) : WLCountDefault;
     WLFront = store.ReadInt(SettingWLFront).value_or(WLFrontDefault);
     WLBack = store.ReadInt(SettingWLBack).value_or(WLBackDefault);
+    StartDir = ReadStrOr(store, SettingStartDir, u"");
 }
 
 void Settings::SaveUnitPath(ISettingsStore& store) const {
@@ -110,6 +111,10 @@ void Settings::SaveWLFront(ISettingsStore& store) const {
 
 void Settings::SaveWLBack(ISettingsStore& store) const {
     store.WriteInt(SettingWLBack, WLBack);
+}
+
+void Settings::SaveStartDir(ISettingsStore& store) const {
+    store.WriteStr(SettingStartDir, StartDir);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -152,6 +157,14 @@ std::optional<uint32_t> ColourFromText(const std::u16string& text) {
 OptionsTexts OptionsTextsFrom(const Settings& settings) {
     return {settings.UnitPath, settings.SkyhaulPath, IntToWideQX(settings.WLCount),
             ColourToText(settings.WLFront), ColourToText(settings.WLBack)};
+}
+
+std::optional<std::u16string> StartDirFromText(const std::u16string& text,
+                                               const std::u16string& inUse) {
+    // Folder names keep their case: lowering one would name another folder.
+    std::u16string dir = OptionsPathFromText(text, false);
+    if (dir == OptionsPathFromText(inUse, false)) return std::nullopt;
+    return dir;
 }
 
 void OptionsApply(const OptionsTexts& texts, Settings& settings, ISettingsStore& store,

@@ -68,6 +68,8 @@ inline constexpr std::string_view SettingSkyhaulPath = "SkyhaulPath";
 inline constexpr std::string_view SettingWLCount = "WLCount";
 inline constexpr std::string_view SettingWLFront = "WLFront";
 inline constexpr std::string_view SettingWLBack = "WLBack";
+// The start folder chosen in Options; missing or empty: found at each start.
+inline constexpr std::string_view SettingStartDir = "StartDir";
 
 class Settings {
 public:
@@ -87,6 +89,7 @@ public:
     int32_t WLCount = WLCountDefault;
     uint32_t WLFront = WLFrontDefault;
     uint32_t WLBack = WLBackDefault;
+    std::u16string StartDir; // where "bg.jpg" and textures are looked up; empty: automatic
 
     // Reads all five values; anything missing, of the wrong type or too long gets its default.
     // The count is kept within WLCountMin..WLCountMax. Nothing is written.
@@ -97,6 +100,7 @@ public:
     void SaveWLCount(ISettingsStore& store) const;
     void SaveWLFront(ISettingsStore& store) const;
     void SaveWLBack(ISettingsStore& store) const;
+    void SaveStartDir(ISettingsStore& store) const;
 };
 
 // --- The Options dialog's field rules ---
@@ -115,6 +119,12 @@ std::u16string ColourToText(uint32_t colour);
 // The first four comma-separated fields as alpha, red, green and blue, each cut to its low 8 bits;
 // nullopt when there are fewer than four fields. Further fields are ignored.
 std::optional<uint32_t> ColourFromText(const std::u16string& text);
+
+// The start folder field shows the folder in use. nullopt while the text still names it (nothing
+// is stored, so an automatic choice stays automatic); otherwise the folder to store, empty for
+// "found at each start".
+std::optional<std::u16string> StartDirFromText(const std::u16string& text,
+                                               const std::u16string& inUse);
 
 // The five texts of the dialog's fields.
 struct OptionsTexts {

@@ -1,7 +1,9 @@
 #include "editing/UndoStack.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cstring>
+#include <span>
 #include <unordered_map>
 
 #include "foundation/QX_Buf.h"
@@ -32,9 +34,8 @@ template <typename T> T* AtIndex(const ListQX<T>& list, int32_t index) {
     return nullptr;
 }
 
-std::size_t StateBytes(std::size_t bytes, std::size_t extras) {
-    return bytes + extras * (sizeof(TBBCorner) * 4 + 16);
-}
+// Runs of changed bytes closer than this are kept as one.
+constexpr std::size_t RunGap = 32;
 
 } // namespace
 
@@ -70,10 +71,75 @@ UndoStack::UndoStack(WorldDoc& doc, std::size_t budgetBytes) : Doc_(doc), Budget
     Reset(true);
 }
 
-std::vector<uint8_t> UndoStack::Serialize() {
-    TBufQX buf;
-    Doc_.WorldWrite(buf);
-    return std::vector<uint8_t>(buf.Data, buf.Data + buf.Len);
+void UndoStack::WriteParts(uint32_t mask) {
+    TBufQX* bufs[WorldDoc::SectionCount];
+    for (int s = 0; s < WorldDoc::SectionCount; ++s) {
+        Scratch_[s].Len = 0;
+        Scratch_[s].Pointer = 0;
+        bufs[s] = &Scratch_[s];
+    }
+    Doc_.SectionsWrite(mask, bufs);
+}
+
+UndoStack::PartChange UndoStack::Diff(int section, const Bytes& before,
+                                      std::span<const uint8_t> after) {
+    PartChange change;
+    change.Section = section;
+    auto whole = [&] {
+        change.Whole = true;
+        change.Runs.clear();
+        change.Old = before;
+        change.New.assign(after.begin(), after.end());
+        return change;
+    };
+    if (before.size() != after.size()) return whole();
+    const std::size_t n = before.size();
+    std::size_t kept = 0;
+    std::size_t i = 0;
+    while (i < n) {
+        constexpr std::size_t Block = 64;
+        while (i + Block <= n && std::memcmp(&before[i], &after[i], Block) == 0)
+            i += Block;
+        while (i < n && before[i] == after[i])
+            ++i;
+        if (i >= n) break;
+        std::size_t last = i;
+        for (std::size_t j = i + 1; j < n && j - last <= RunGap; ++j)
+            if (before[j] != after[j]) last = j;
+        Run run;
+        run.Offset = static_cast<uint32_t>(i);
+        run.Old.assign(before.begin() + i, before.begin() + last + 1);
+        run.New.assign(after.begin() + i, after.begin() + last + 1);
+        kept += run.Old.size();
+        // Beyond half the part, runs would hold about as much as the part itself.
+        if (kept * 2 > n) return whole();
+        change.Runs.push_back(std::move(run));
+        i = last + 1;
+    }
+    return change;
+}
+
+void UndoStack::Apply(Bytes& part, const PartChange& change, bool forward) {
+    if (change.Whole) {
+        part = forward ? change.New : change.Old;
+        return;
+    }
+    for (const Run& run : change.Runs) {
+        const Bytes& bytes = forward ? run.New : run.Old;
+        std::memcpy(part.data() + run.Offset, bytes.data(), bytes.size());
+    }
+}
+
+std::size_t UndoStack::SizeOf(const Step& step) {
+    std::size_t n = sizeof(Step) + step.Label.size() + step.MergeKey.size() +
+                    (step.SelBefore.Points.size() + step.SelAfter.Points.size()) * 4 +
+                    step.ExtrasAfter.size() * sizeof(UnitExtra);
+    for (const PartChange& c : step.Changes) {
+        n += sizeof(PartChange) + c.Old.size() + c.New.size();
+        for (const Run& run : c.Runs)
+            n += sizeof(Run) + run.Old.size() + run.New.size();
+    }
+    return n;
 }
 
 namespace {
@@ -130,21 +196,37 @@ void UndoStack::ExtrasApply(const std::vector<UnitExtra>& older,
     }
 }
 
+void UndoStack::Recount() {
+    std::size_t n = BaseExtras_.size() * sizeof(UnitExtra);
+    for (const Bytes& part : Parts_)
+        n += part.size();
+    for (const Step& step : Steps_)
+        n += step.Size;
+    Used_ = n;
+}
+
 void UndoStack::Reset(bool saved) {
-    States_.clear();
-    State base;
-    base.Bytes = Serialize();
-    base.Extras = ExtrasTake();
-    base.SelAfter = SelectionTake(Doc_);
-    base.SelBefore = base.SelAfter;
-    Used_ = StateBytes(base.Bytes.size(), base.Extras.size());
-    States_.push_back(std::move(base));
+    Steps_.clear();
+    WriteParts(EditSections::All);
+    for (int s = 0; s < WorldDoc::SectionCount; ++s)
+        Parts_[s].assign(Scratch_[s].Data, Scratch_[s].Data + Scratch_[s].Len);
+    ReleaseScratch();
+    BaseExtras_ = ExtrasTake();
+    BaseSel_ = SelectionTake(Doc_);
     Current_ = 0;
     Saved_ = 0;
     SavedValid_ = saved;
     Sealed_ = true;
     HaveCheckpoint_ = false;
+    Recount();
     ++Generation_;
+}
+
+void UndoStack::ReleaseScratch() {
+    // Storage for the parts an edit rewrites often (points, zones) stays; a whole world's worth
+    // does not.
+    for (TBufQX& buf : Scratch_)
+        if (buf.Capacity > (16 << 20)) buf.Clear();
 }
 
 void UndoStack::Checkpoint() {
@@ -152,69 +234,123 @@ void UndoStack::Checkpoint() {
     HaveCheckpoint_ = true;
 }
 
-bool UndoStack::Commit(const std::string& label, const std::string& mergeKey) {
+const SelectionMark& UndoStack::CurrentSel() const {
+    return Current_ > 0 ? Steps_[Current_ - 1].SelAfter : BaseSel_;
+}
+
+std::vector<UndoStack::UnitExtra>& UndoStack::ExtrasOfCurrent() {
+    return Current_ > 0 ? Steps_[Current_ - 1].ExtrasAfter : BaseExtras_;
+}
+
+bool UndoStack::Commit(const std::string& label, const std::string& mergeKey, uint32_t sections) {
+    // Without a checkpoint the selection before is the one now (and after).
     const SelectionMark before = HaveCheckpoint_ ? Checkpoint_ : SelectionTake(Doc_);
+    const bool selectionKept = !HaveCheckpoint_;
     HaveCheckpoint_ = false;
-    std::vector<uint8_t> bytes = Serialize();
-    State& top = States_[Current_];
-    if (bytes == top.Bytes) {
+    // The head holds the radius; it costs twelve bytes to check.
+    const uint32_t mask = (sections & EditSections::All) | EditSections::Of(WorldDoc::Head);
+    WriteParts(mask);
+    auto written = [this](int s) {
+        return std::span<const uint8_t>(Scratch_[s].Data, std::size_t(Scratch_[s].Len));
+    };
+    // Each rewritten part against the held one: equal parts give no change.
+    std::vector<PartChange> diffs;
+    uint32_t changed = 0;
+    for (int s = 0; s < WorldDoc::SectionCount; ++s) {
+        if (!(mask >> s & 1u)) continue;
+        PartChange change = Diff(s, Parts_[s], written(s));
+        if (!change.Whole && change.Runs.empty()) continue;
+        changed |= 1u << s;
+        diffs.push_back(std::move(change));
+    }
+    if (changed == 0) {
+        ReleaseScratch();
+        CheckParts();
         // Nothing the file holds changed; a selection change alone is not a step, but it ends
         // a burst.
-        if (before != top.SelAfter) Sealed_ = true;
+        if (before != CurrentSel()) Sealed_ = true;
         return false;
     }
     const bool merge = !mergeKey.empty() && !Sealed_ && Current_ > 0 && !CanRedo() &&
-                       top.MergeKey == mergeKey && !AtSaved() && before == top.SelAfter;
+                       Steps_.back().MergeKey == mergeKey && !AtSaved() && before == CurrentSel();
     ++Generation_;
     if (merge) {
-        if (bytes == States_[Current_ - 1].Bytes) {
+        // The step now leads from the state before the burst to this one.
+        Step& top = Steps_.back();
+        uint32_t touched = changed;
+        for (const PartChange& c : top.Changes)
+            touched |= 1u << c.Section;
+        std::vector<PartChange> changes;
+        for (int s = 0; s < WorldDoc::SectionCount; ++s) {
+            if (!(touched >> s & 1u)) continue;
+            Bytes start = Parts_[s];
+            for (const PartChange& c : top.Changes)
+                if (c.Section == s) Apply(start, c, false);
+            if (changed >> s & 1u) Parts_[s].assign(written(s).begin(), written(s).end());
+            if (start != Parts_[s]) changes.push_back(Diff(s, start, Parts_[s]));
+        }
+        ReleaseScratch();
+        if (changes.empty()) {
             // The burst has come back to where it started: no step is left to undo.
-            Used_ -= StateBytes(top.Bytes.size(), top.Extras.size());
-            States_.pop_back();
+            Steps_.pop_back();
             --Current_;
             Sealed_ = true;
+            Recount();
             return true;
         }
-        Used_ -= StateBytes(top.Bytes.size(), top.Extras.size());
-        top.Bytes = std::move(bytes);
-        top.Extras = ExtrasTake();
-        top.SelAfter = SelectionTake(Doc_);
-        Used_ += StateBytes(top.Bytes.size(), top.Extras.size());
+        top.Changes = std::move(changes);
+        top.ExtrasAfter = ExtrasTake();
+        top.SelAfter = selectionKept ? before : SelectionTake(Doc_);
+        top.Size = SizeOf(top);
+        CheckParts();
         Trim();
         return true;
     }
-    DropRedo();
-    State step;
-    step.Bytes = std::move(bytes);
-    step.Extras = ExtrasTake();
+    while (CanRedo())
+        DropNewest();
+    Step step;
+    step.Changes = std::move(diffs);
+    for (const PartChange& c : step.Changes)
+        Apply(Parts_[c.Section], c, true);
+    ReleaseScratch();
+    step.ExtrasAfter = ExtrasTake();
     step.SelBefore = before;
-    step.SelAfter = SelectionTake(Doc_);
+    step.SelAfter = selectionKept ? before : SelectionTake(Doc_);
     step.Label = label;
     step.MergeKey = mergeKey;
-    Used_ += StateBytes(step.Bytes.size(), step.Extras.size());
-    States_.push_back(std::move(step));
-    Current_ = States_.size() - 1;
+    step.Size = SizeOf(step);
+    Steps_.push_back(std::move(step));
+    Current_ = Steps_.size();
     Sealed_ = mergeKey.empty();
+    CheckParts();
     Trim();
     return true;
 }
 
-void UndoStack::DropRedo() {
-    while (CanRedo())
-        DropNewest();
+void UndoStack::CheckParts() {
+#ifndef NDEBUG
+    // A caller that named too few parts would leave a history that restores the wrong world.
+    TBufQX whole;
+    Doc_.WorldWrite(whole);
+    Bytes joined;
+    for (const Bytes& part : Parts_)
+        joined.insert(joined.end(), part.begin(), part.end());
+    assert(joined.size() == std::size_t(whole.Len) &&
+           std::equal(joined.begin(), joined.end(), whole.Data) &&
+           "an edit changed a part of the world its commit did not name");
+#endif
 }
 
 void UndoStack::DropNewest() {
-    const State& last = States_.back();
-    Used_ -= StateBytes(last.Bytes.size(), last.Extras.size());
-    States_.pop_back();
-    if (SavedValid_ && Saved_ >= States_.size()) SavedValid_ = false;
+    Steps_.pop_back();
+    if (SavedValid_ && Saved_ > Steps_.size()) SavedValid_ = false;
 }
 
 void UndoStack::DropOldest() {
-    const State& first = States_.front();
-    Used_ -= StateBytes(first.Bytes.size(), first.Extras.size());
-    States_.pop_front();
+    Step& first = Steps_.front();
+    BaseExtras_ = std::move(first.ExtrasAfter);
+    BaseSel_ = std::move(first.SelAfter);
+    Steps_.pop_front();
     --Current_;
     if (SavedValid_) {
         if (Saved_ == 0)
@@ -227,10 +363,15 @@ void UndoStack::DropOldest() {
 void UndoStack::Trim() {
     // The current state always stays, even alone beyond the budget: it is the document. Redo
     // steps go only once every older step has gone.
-    while (Used_ > Budget_ && Current_ > 0)
+    Recount();
+    while (Used_ > Budget_ && Current_ > 0) {
         DropOldest();
-    while (Used_ > Budget_ && CanRedo())
+        Recount();
+    }
+    while (Used_ > Budget_ && CanRedo()) {
         DropNewest();
+        Recount();
+    }
 }
 
 void UndoStack::SetBudget(std::size_t bytes) {
@@ -239,72 +380,81 @@ void UndoStack::SetBudget(std::size_t bytes) {
 }
 
 std::string UndoStack::UndoLabel() const {
-    return CanUndo() ? States_[Current_].Label : std::string();
+    return CanUndo() ? Steps_[Current_ - 1].Label : std::string();
 }
 
 std::string UndoStack::RedoLabel() const {
-    return CanRedo() ? States_[Current_ + 1].Label : std::string();
+    return CanRedo() ? Steps_[Current_].Label : std::string();
 }
 
-bool UndoStack::Restore(const State& target, const SelectionMark& selection, const State& fallback,
-                        std::string* error) {
+void UndoStack::ReadDocument() {
+    Doc_.WorldClear();
+    std::size_t total = 0;
+    for (const Bytes& part : Parts_)
+        total += part.size();
+    TBufQX buf;
+    if (total > 0) {
+        buf.LenSet(static_cast<int32_t>(total));
+        std::size_t at = 0;
+        for (const Bytes& part : Parts_) {
+            if (!part.empty()) std::memcpy(buf.Data + at, part.data(), part.size());
+            at += part.size();
+        }
+    }
+    Doc_.WorldRead(buf);
+}
+
+bool UndoStack::Restore(const Step& step, bool forward, const std::vector<UnitExtra>& extras,
+                        const SelectionMark& selection, std::string* error) {
     // "BB calc" may have run after these states were recorded: what the document holds now is
     // the newest result for every unit whose shape is unchanged.
-    const std::vector<UnitExtra> live = ExtrasTake();
-    auto read = [this, &live](const State& s) {
-        Doc_.WorldClear();
-        TBufQX buf;
-        if (!s.Bytes.empty()) {
-            buf.LenSet(static_cast<int32_t>(s.Bytes.size()));
-            std::memcpy(buf.Data, s.Bytes.data(), s.Bytes.size());
-        }
-        Doc_.WorldRead(buf);
-        ExtrasApply(s.Extras, live);
-    };
+    std::vector<UnitExtra> live = ExtrasTake();
+    ExtrasOfCurrent() = live;
+    for (const PartChange& c : step.Changes)
+        Apply(Parts_[c.Section], c, forward);
     try {
-        read(target);
+        ReadDocument();
+        ExtrasApply(extras, live);
         SelectionApply(Doc_, selection);
         return true;
     } catch (const ErrorQX& e) {
         if (error) *error = "Undo failed: " + e.Message();
     }
     // The state left behind was read from the same writer a moment ago.
+    for (const PartChange& c : step.Changes)
+        Apply(Parts_[c.Section], c, !forward);
     try {
-        read(fallback);
-        SelectionApply(Doc_, fallback.SelAfter);
+        ReadDocument();
+        ExtrasApply(live, {});
+        SelectionApply(Doc_, CurrentSel());
     } catch (const ErrorQX&) {
         Doc_.WorldClear();
     }
     return false;
 }
 
-void UndoStack::RefreshExtras(State& state) {
-    Used_ -= StateBytes(state.Bytes.size(), state.Extras.size());
-    state.Extras = ExtrasTake();
-    Used_ += StateBytes(state.Bytes.size(), state.Extras.size());
-}
-
 bool UndoStack::Undo(std::string* error) {
     if (!CanUndo()) return false;
-    State& here = States_[Current_];
-    RefreshExtras(here);
-    if (!Restore(States_[Current_ - 1], here.SelBefore, here, error)) return false;
+    const Step& step = Steps_[Current_ - 1];
+    const std::vector<UnitExtra>& earlier =
+        Current_ > 1 ? Steps_[Current_ - 2].ExtrasAfter : BaseExtras_;
+    if (!Restore(step, false, earlier, step.SelBefore, error)) return false;
     --Current_;
     Sealed_ = true;
     HaveCheckpoint_ = false;
+    Recount();
     ++Generation_;
     return true;
 }
 
 bool UndoStack::Redo(std::string* error) {
     if (!CanRedo()) return false;
-    State& here = States_[Current_];
-    RefreshExtras(here);
-    const State& next = States_[Current_ + 1];
-    if (!Restore(next, next.SelAfter, here, error)) return false;
+    const Step& step = Steps_[Current_];
+    if (!Restore(step, true, step.ExtrasAfter, step.SelAfter, error)) return false;
     ++Current_;
     Sealed_ = true;
     HaveCheckpoint_ = false;
+    Recount();
     ++Generation_;
     return true;
 }

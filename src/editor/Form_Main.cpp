@@ -2,6 +2,9 @@
 
 #include "editing/PanelPick.h"
 
+#include <algorithm>
+#include <utility>
+
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -12,11 +15,13 @@
 #include <QSignalBlocker>
 
 #include "editing/FrameRender.h"
+#include "editing/ProblemSelect.h"
 #include "editor/Form_About.h"
 #include "editor/Form_Options.h"
 #include "editor/Form_SaveEnd.h"
 #include "editor/Form_UnitPath.h"
 #include "editor/PanelController.h"
+#include "editor/ProblemsDock.h"
 #include "foundation/Codec.h"
 #include "foundation/QX_Error.h"
 #include "platform/Panel3DWidget.h"
@@ -36,7 +41,7 @@ constexpr int PanelHeight = 600;
 
 TFormMain::TFormMain(ISettingsStore& store, std::u16string startDir,
                      const SettingsDefaults& defaults, QWidget* parent)
-    : QMainWindow(parent), Store_(store), StartDir_(std::move(startDir)),
+    : QMainWindow(parent), Store_(store), StartDir_(std::move(startDir)), StartDirAuto_(StartDir_),
       Commands_(Doc, Cam, Flags, Opts, DocState, *this) {
     setObjectName("FormMain");
     Clock_.start();
@@ -57,9 +62,22 @@ TFormMain::TFormMain(ISettingsStore& store, std::u16string startDir,
         Commands_.UnitPathFromSettings();
         Commands_.WorldGridRebuild();
     });
+    connect(FormOptions_, &TFormOptions::StartDirChosen, this,
+            [this] { StartDirSet(Opts.StartDir.empty() ? StartDirAuto_ : Opts.StartDir); });
     FormSaveEnd_ = new TFormSaveEnd(Doc, Cam, Opts, this);
     FormSaveEnd_->SetMessageSink([this](const std::string& text) { ShowMessage(text); });
-    connect(FormSaveEnd_, &TFormSaveEnd::Exported, LabelStatus, &QLabel::setText);
+    FormSaveEnd_->SetProblemCheck([this] { return WorldCheck(Doc, ProblemCheckOptions()); });
+    DockProblems = new TProblemsDock([this] { return WorldCheck(Doc, ProblemCheckOptions()); },
+                                     [this](const CheckObject& object) {
+                                         if (!ProblemObjectSelect(Doc, Cam, object)) return;
+                                         PanelRefresh();
+                                         RedrawNow();
+                                     },
+                                     this);
+    addDockWidget(Qt::BottomDockWidgetArea, DockProblems);
+    connect(FormSaveEnd_, &TFormSaveEnd::Exported, this, &TFormMain::SetStatus);
+    StatusTimer_.setSingleShot(true);
+    connect(&StatusTimer_, &QTimer::timeout, this, [this] { StatusClear(); });
     FormAbout_ = new TFormAbout(this);
     FormUnitPath_ = new TFormUnitPath(Doc.Units, Opts, this);
     FormUnitPath_->SetFileAsker([this] { return AskOpenFile(FileKind::Unit); });
@@ -77,13 +95,12 @@ TFormMain::TFormMain(ISettingsStore& store, std::u16string startDir,
         ShowTextureFailures();
     });
     connect(Panel3D, &Panel3DWidget::deviceFailed, this,
-            [this](const QString& message) { ShowMessage(message.toStdString()); });
+            [this](const QString& message) { QueueMessage(message.toStdString()); });
     Panel3D->SetPaintCallback([this](Device& device) { PaintPanel(device); });
     ConnectPanel();
 
     Commands_.WorldGridRebuild();
-    BackgroundObj_ =
-        BackgroundObjNew(*Scene_, StartDir_, Flags.Background, PanelWidth, PanelHeight);
+    BackgroundMake();
     PanelRefresh();
     CaptionRefresh();
 
@@ -92,7 +109,7 @@ TFormMain::TFormMain(ISettingsStore& store, std::u16string startDir,
         try {
             Loop_.OnTimer();
         } catch (const ErrorQX& e) {
-            ShowMessage(e.Message());
+            QueueMessage(e.Message());
         }
     });
     Timer_.start(FrameLoop::TimerIntervalMs);
@@ -120,6 +137,13 @@ void TFormMain::OpenAtStart(const std::u16string& fileName) {
     Commands_.OpenFile(fileName);
 }
 
+CheckOptions TFormMain::ProblemCheckOptions() const {
+    CheckOptions options;
+    if (!Doc.Units.UnitPath.empty()) options.UnitFolder = Doc.Units.UnitPath;
+    if (!StartDir_.empty()) options.TextureFolder = WideToAnsiQX(StartDir_);
+    return options;
+}
+
 TSpherePick TFormMain::PanelCentrePick() {
     Cam.CameraUpdate(Doc.WorldRadius);
     return PanelPick(Cam, Doc.WorldRadius, Cam.ScreenCentreX, Cam.ScreenCentreY);
@@ -134,8 +158,8 @@ void TFormMain::closeEvent(QCloseEvent* event) {
     }
 }
 
-void TFormMain::Edited(bool changed, const char* label, const char* mergeKey) {
-    if (changed) Commands_.AfterChange(label, mergeKey);
+void TFormMain::Edited(bool changed, const char* label, const char* mergeKey, uint32_t sections) {
+    if (changed) Commands_.AfterChange(label, mergeKey, sections);
 }
 
 int TFormMain::RunDialog(QDialog& dialog) {
@@ -158,16 +182,24 @@ std::optional<std::u16string> TFormMain::AskFile(FileKind kind, bool save) {
     dialog.setDefaultSuffix(world ? "raw" : "txt");
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
-    if (!world) dialog.setDirectory(QString::fromStdU16String(Opts.UnitPath));
+    // A world is looked for where the designer's worlds are, not among the unit descriptions.
+    const std::u16string folder =
+        world ? WorldDialogFolder(Doc.WorldFileName, Recent_) : Opts.UnitPath;
+    if (!folder.empty()) dialog.setDirectory(QString::fromStdU16String(folder));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
     return dialog.selectedFiles().front().toStdU16String();
 }
 
 SaveChoice TFormMain::AskSaveChanges() {
     if (SavePrompt_) return SavePrompt_();
-    const auto answer = QMessageBox::question(
-        this, windowTitle(), "Save changes?",
-        QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, QMessageBox::Save);
+    // The title bar may cut the caption short: the box names the world in full.
+    QMessageBox box(QMessageBox::Question, windowTitle(), "Save changes?",
+                    QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, this);
+    box.setDefaultButton(QMessageBox::Save);
+    box.setInformativeText(Doc.WorldFileName.empty()
+                               ? QString("Untitled world")
+                               : QString::fromStdU16String(Doc.WorldFileName));
+    const auto answer = box.exec();
     if (answer == QMessageBox::Save) return SaveChoice::Save;
     if (answer == QMessageBox::Discard) return SaveChoice::Discard;
     return SaveChoice::Cancel;
@@ -180,6 +212,7 @@ void TFormMain::MM_View_BackgroundClick() {
 
 void TFormMain::MM_Options_OptionsClick() {
     const std::u16string game = Opts.SkyhaulPath;
+    FormOptions_->ShowStartDir(StartDir_);
     RunDialog(*FormOptions_);
     // A game folder given only now has its graph names read now, not at the next start.
     if (Opts.SkyhaulPath != game) LoadZoneGraphs();
@@ -195,12 +228,34 @@ void TFormMain::LoadZoneGraphs() {
         ComboBoxZoneGraph->addItem(QString::fromStdU16String(name));
     ComboBoxZoneGraph->setEditText(text);
     if (!graphs.Error.empty()) {
-        // Shown once the window runs, not from inside its construction.
-        QTimer::singleShot(0, this, [this, error = graphs.Error] { ShowMessage(error); });
+        QueueMessage(graphs.Error);
     }
 }
 
+void TFormMain::SetStatus(const QString& text) {
+    StatusText_ = text;
+    StatusTimer_.start(StatusTimeoutMs);
+    StatusRefresh();
+}
+
+void TFormMain::StatusClear() {
+    StatusText_.clear();
+    StatusTimer_.stop();
+    StatusRefresh();
+}
+
+void TFormMain::StatusRefresh() {
+    if (!StatusText_.isEmpty())
+        LabelStatus->setText(StatusText_);
+    else if (ZonesHiddenByKey_ && !Flags.Zone)
+        LabelStatus->setText(ZonesHiddenNote);
+    else
+        LabelStatus->clear();
+}
+
 void TFormMain::ShowMessage(const std::string& text) {
+    // A success the status bar still shows must not stand next to this failure.
+    StatusClear();
     if (Sink_) {
         Sink_(text);
         return;
@@ -208,9 +263,48 @@ void TFormMain::ShowMessage(const std::string& text) {
     QMessageBox::critical(this, windowTitle(), QString::fromStdString(text));
 }
 
+void TFormMain::QueueMessage(const std::string& text) {
+    if (std::find(PendingMessages_.begin(), PendingMessages_.end(), text) == PendingMessages_.end())
+        PendingMessages_.push_back(text);
+    if (FlushPosted_) return;
+    FlushPosted_ = true;
+    // A moment's wait gathers what one start or command raises (the background at device
+    // creation, the textures at the first frame) into one box.
+    QTimer::singleShot(MessageGatherMs, this, [this] { FlushMessages(); });
+}
+
+void TFormMain::FlushMessages() {
+    FlushPosted_ = false;
+    if (PendingMessages_.empty()) return;
+    // Not yet on screen, or inside a frame (whose tick lets input through): a little later.
+    if (!isVisible() || Loop_.TickBusy()) {
+        FlushPosted_ = true;
+        QTimer::singleShot(FrameLoop::TimerIntervalMs, this, [this] { FlushMessages(); });
+        return;
+    }
+    std::string text;
+    for (const std::string& message : std::exchange(PendingMessages_, {}))
+        text += (text.empty() ? "" : "\n\n") + message;
+    ShowMessage(text);
+}
+
 void TFormMain::ShowTextureFailures() {
     for (const std::string& failure : Scene_->Textures.TakeFailures())
-        ShowMessage(failure);
+        QueueMessage(failure);
+}
+
+void TFormMain::BackgroundMake() {
+    if (BackgroundObj_) Scene_->Obj3DFree(BackgroundObj_);
+    BackgroundObj_ =
+        BackgroundObjNew(*Scene_, StartDir_, Flags.Background, PanelWidth, PanelHeight);
+}
+
+void TFormMain::StartDirSet(const std::u16string& dir) {
+    if (dir == StartDir_) return;
+    StartDir_ = dir;
+    Scene_->Textures.SetBaseFolder(WideToAnsiQX(StartDir_));
+    BackgroundMake();
+    ShowTextureFailures();
 }
 
 void TFormMain::PaintPanel(Device& device) {
@@ -244,7 +338,7 @@ void TFormMain::RunFrame(uint64_t animClock) {
 }
 
 void TFormMain::ReportFrameError(const std::string& message) {
-    ShowMessage(message);
+    QueueMessage(message);
 }
 
 void TFormMain::ShowFps(int frames) {

@@ -48,7 +48,9 @@ class TFormAbout;
 class TFormOptions;
 class TFormSaveEnd;
 class TFormUnitPath;
+class TProblemsDock;
 class TgmObj3D;
+struct CheckOptions;
 
 class TFormMain : public QMainWindow, private FrameHost, private CommandHost {
     Q_OBJECT
@@ -96,10 +98,11 @@ public:
 
     // --- Window parts and property pages ---
     Panel3DWidget* Panel3D = nullptr;
+    TProblemsDock* DockProblems = nullptr;
     QStackedWidget* NotebookAction = nullptr;
     QLabel* LabelFPS = nullptr;
     QLabel* LabelCoord = nullptr;
-    QLabel* LabelStatus = nullptr; // what the last export wrote
+    QLabel* LabelStatus = nullptr; // the last command's message (see SetStatus)
     // "Main"
     QLineEdit* EditMainWorldRadius = nullptr;
     QPushButton* Button1 = nullptr;
@@ -143,6 +146,7 @@ public:
     static constexpr const char* RedoKeys = "Ctrl+Y";
     static constexpr const char* RedoKeysOther = "Alt+Shift+Backspace";
     static constexpr int AutosavePollMs = 5000;
+    static constexpr int MessageGatherMs = 200;
     // Starts backups of unsaved work into folder and leaves this run's session mark there.
     // alive tells whether another run's process still runs (defaults to the system's answer).
     void StartSession(const std::u16string& folder, std::function<bool(int64_t)> alive = nullptr);
@@ -160,6 +164,13 @@ public:
     // Opens the first world file (*.raw) of the dropped files, after the unsaved-changes question.
     void OpenDropped(const std::vector<std::u16string>& files);
 
+    // --- The status bar ---
+    static constexpr int StatusTimeoutMs = 15000;
+    static constexpr const char* ZonesHiddenNote =
+        "Zones hidden (Ctrl+Z shows them again; Undo is Alt+Backspace)";
+    // A command starts: the text the last one left goes.
+    void StatusClear();
+
     // --- Hooks for what needs a person; tests replace them so nothing modal blocks ---
     // Messages shown to the user.
     void SetMessageSink(std::function<void(const std::string&)> sink) { Sink_ = std::move(sink); }
@@ -173,6 +184,22 @@ public:
     void SetRecoveryPrompt(std::function<bool(const std::string&)> prompt) {
         RecoveryPrompt_ = std::move(prompt);
     }
+
+    // The start folder: where "bg.jpg" and the texture names of descriptions are looked up.
+    const std::u16string& StartDir() const noexcept { return StartDir_; }
+    // Looks up the background and every texture in dir from now on.
+    void StartDirSet(const std::u16string& dir);
+    // The start folder to use when Options names none (as found at start-up).
+    void SetStartDirAutomatic(std::u16string dir) { StartDirAuto_ = std::move(dir); }
+    // For messages raised while the window is set up, shown, or drawn: a modal box there would
+    // run the event loop inside a show or paint. They are shown together once the loop is idle.
+    void QueueMessage(const std::string& text);
+    // Messages waiting to be shown once the window is up and idle.
+    const std::vector<std::string>& PendingMessages() const noexcept { return PendingMessages_; }
+
+    // The world checker's folders: the unit path for descriptions, the start folder for
+    // textures (the Problems dock and the Save End dialog check alike).
+    CheckOptions ProblemCheckOptions() const;
 
     // The sphere point at the centre of the 3D panel, where Unit > Load... places a unit.
     TSpherePick PanelCentrePick();
@@ -205,13 +232,22 @@ private:
     // The graph box's list from the game folder's GMWall.txt; a damaged file is reported.
     void LoadZoneGraphs();
     void ShowMessage(const std::string& text);
+    void FlushMessages();
+    // The status bar's text belongs to the command that showed it: it goes at the next command,
+    // after StatusTimeoutMs, and whenever a failure is shown. While Ctrl+Z in the panel keeps
+    // the zones hidden, a note says so when nothing else is showing.
+    void SetStatus(const QString& text);
+    void StatusRefresh();
     void ShowTextureFailures();
+    void BackgroundMake();
     void MM_View_BackgroundClick();
     void MM_Options_OptionsClick();
     int RunDialog(QDialog& dialog);
     // Records a page edit as an undo step (label in the Edit menu; edits of one field with the
     // same mergeKey in a row are one step) and marks the document modified.
-    void Edited(bool changed, const char* label, const char* mergeKey = "");
+    // sections: the file parts the page's field writes (see UndoStack::Commit).
+    void Edited(bool changed, const char* label, const char* mergeKey = "",
+                uint32_t sections = EditSections::All);
     void PaintPanel(Device& device);
     // Mouse and keyboard work in the 3D panel (Form_MainPanel.cpp).
     void ConnectPanel();
@@ -235,6 +271,9 @@ private:
 
     ISettingsStore& Store_;
     std::u16string StartDir_;
+    std::u16string StartDirAuto_;
+    std::vector<std::string> PendingMessages_;
+    bool FlushPosted_ = false;
     std::unique_ptr<QImageDecoder> Decoder_;
     std::unique_ptr<Scene> Scene_;
     DocumentCommands Commands_;
@@ -248,6 +287,9 @@ private:
     QElapsedTimer Clock_;
     QTimer Timer_;
     std::string PaintError_;
+    QString StatusText_;
+    QTimer StatusTimer_;
+    bool ZonesHiddenByKey_ = false;
     std::function<void(const std::string&)> Sink_;
     FileAsker FileAsker_;
     std::function<SaveChoice()> SavePrompt_;

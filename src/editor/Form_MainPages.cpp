@@ -242,36 +242,43 @@ void TFormMain::ConnectPages() {
     connect(ComboBoxUnitKeyGroup, &QComboBox::activated, this,
             [this](int index) { Edited(UnitKeyGroupChange(Doc, index), "Key group"); });
 
-    // Zone
-    connect(ComboBoxZoneType, &QComboBox::activated, this,
-            [this](int index) { Edited(ZoneTypeChange(Doc, index), "Zone type"); });
+    // Zone: these fields write the zone part of the file only.
+    connect(ComboBoxZoneType, &QComboBox::activated, this, [this](int index) {
+        Edited(ZoneTypeChange(Doc, index), "Zone type", "", EditSections::Zones);
+    });
     connect(EditZoneRadius, &QLineEdit::textChanged, this, [this](const QString& text) {
-        Edited(ZoneRadiusChange(Doc, FromQ(text)), "Zone radius", "EditZoneRadius");
+        Edited(ZoneRadiusChange(Doc, FromQ(text)), "Zone radius", "EditZoneRadius",
+               EditSections::Zones);
         RedrawNow(); // the circle follows the typing at once
     });
     connect(ComboBoxZoneGraph, &QComboBox::editTextChanged, this, [this](const QString& text) {
-        Edited(ZoneGraphChange(Doc, FromQ(text)), "Graph", "ComboBoxZoneGraph");
+        Edited(ZoneGraphChange(Doc, FromQ(text)), "Graph", "ComboBoxZoneGraph",
+               EditSections::Zones);
     });
     connect(EditZoneHitpoints, &QLineEdit::textChanged, this, [this](const QString& text) {
-        Edited(ZoneHitpointsChange(Doc, FromQ(text)), "Hitpoints", "EditZoneHitpoints");
+        Edited(ZoneHitpointsChange(Doc, FromQ(text)), "Hitpoints", "EditZoneHitpoints",
+               EditSections::Zones);
     });
     connect(EditZoneMass, &QLineEdit::textChanged, this, [this](const QString& text) {
-        Edited(ZoneMassChange(Doc, FromQ(text)), "Mass", "EditZoneMass");
+        Edited(ZoneMassChange(Doc, FromQ(text)), "Mass", "EditZoneMass", EditSections::Zones);
     });
     connect(EditZoneDamage, &QLineEdit::textChanged, this, [this](const QString& text) {
-        Edited(ZoneDamageChange(Doc, FromQ(text)), "Damage", "EditZoneDamage");
+        Edited(ZoneDamageChange(Doc, FromQ(text)), "Damage", "EditZoneDamage", EditSections::Zones);
     });
     // One handler for all item boxes: the bit is the number at the end of the box's name.
     for (QCheckBox* box : CheckBoxZoneItems)
         connect(box, &QCheckBox::clicked, this, [this, box](bool on) {
-            Edited(ZoneItemChange(Doc, ItemBitFromName(FromQ(box->objectName())), on), "Items");
+            Edited(ZoneItemChange(Doc, ItemBitFromName(FromQ(box->objectName())), on), "Items", "",
+                   EditSections::Zones);
         });
-    connect(ComboBoxZoneIFreq, &QComboBox::activated, this,
-            [this](int index) { Edited(ZoneItemFreqChange(Doc, index), "Item frequency"); });
+    connect(ComboBoxZoneIFreq, &QComboBox::activated, this, [this](int index) {
+        Edited(ZoneItemFreqChange(Doc, index), "Item frequency", "", EditSections::Zones);
+    });
 
     // ZoneLink
-    connect(ComboBoxZoneLinkType, &QComboBox::activated, this,
-            [this](int index) { Edited(ZoneLinkTypeChange(Doc, index), "Link type"); });
+    connect(ComboBoxZoneLinkType, &QComboBox::activated, this, [this](int index) {
+        Edited(ZoneLinkTypeChange(Doc, index), "Link type", "", EditSections::Zones);
+    });
 
     // Leaving a field ends its burst of keystrokes: typing there again is a new undo step.
     for (QLineEdit* edit : {EditUnitTimeOffset, EditUnitTimeLength, EditZoneRadius,

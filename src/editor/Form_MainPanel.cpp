@@ -16,9 +16,12 @@ void TFormMain::ConnectPanel() {
     // Every edit in the panel is an undo step: a key or click that changed something is one, a
     // drag is one at its release. The modified flag follows the history; during a drag the
     // caption shows the change at once.
-    hooks.BeforeEvent = [this](bool dragging) { PanelSteps_.Before(dragging); };
-    hooks.AfterEvent = [this](bool modified, bool dragging, const std::string& label) {
-        PanelSteps_.After(modified, dragging, label);
+    hooks.BeforeEvent = [this](bool dragging, bool dragInput) {
+        PanelSteps_.Before(dragging, dragInput);
+    };
+    hooks.AfterEvent = [this](bool modified, bool dragging, const PanelEditName& edit) {
+        PanelSteps_.After(modified, dragging, edit.Label, edit.Sections);
+        if (modified) StatusClear(); // an edit in the panel is the next command
         if (modified && dragging) DocState.MarkModified();
     };
     // The keys work the View menu's items exactly as clicks on them do.
@@ -34,7 +37,10 @@ void TFormMain::ConnectPanel() {
             MM_View_Background->trigger();
             break;
         case ViewItem::Zone:
+            // Everyone presses Ctrl+Z for undo once: the status bar says what happened.
             MM_View_Zone->trigger();
+            ZonesHiddenByKey_ = !Flags.Zone;
+            StatusRefresh();
             break;
         case ViewItem::None:
             break;
@@ -45,6 +51,7 @@ void TFormMain::ConnectPanel() {
         MM_View_Point->setChecked(Flags.Point);
         MM_View_Zone->setChecked(Flags.Zone);
         MM_View_Background->setChecked(Flags.Background);
+        StatusRefresh(); // Z shows hidden zones again
     };
     hooks.Coord = [this](const QString& text) { LabelCoord->setText(text); };
     hooks.Message = [this](const std::string& text) { ShowMessage(text); };

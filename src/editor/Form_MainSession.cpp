@@ -122,6 +122,7 @@ void TFormMain::OpenRecent(const std::u16string& fileName) {
 void TFormMain::OpenDropped(const std::vector<std::u16string>& files) {
     const std::u16string world = DroppedWorldFile(files);
     if (world.empty()) return;
+    StatusClear();
     Panel_->CancelAll();
     Commands_.OpenFileConfirmed(world);
 }

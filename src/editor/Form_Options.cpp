@@ -57,6 +57,11 @@ TFormOptions::TFormOptions(Settings& settings, ISettingsStore& store, QWidget* p
                             "EditUnitPath", 280);
     EditSkyhaulPath = AddField(pathGrid, 1, Label2, "Label2", QStringLiteral("Skyhaul path:"),
                                "EditSkyhaulPath", 280);
+    EditStartDir = AddField(pathGrid, 2, Label6, "Label6", QStringLiteral("Start folder:"),
+                            "EditStartDir", 280);
+    EditStartDir->setToolTip(QStringLiteral(
+        "Where bg.jpg and the textures of unit descriptions are looked up. Leave empty to use "
+        "the current folder when it holds bg.jpg, else the bundled examples."));
 
     QGridLayout* lineGrid = nullptr;
     TabSheet2 = MakePage("TabSheet2", lineGrid);
@@ -98,13 +103,21 @@ void TFormOptions::FormShow() {
     EditWLCount->setText(ToQ(texts.WLCount));
     EditWLFront->setText(ToQ(texts.WLFront));
     EditWLBack->setText(ToQ(texts.WLBack));
+    EditStartDir->setText(ToQ(StartDirInUse_));
 }
 
 void TFormOptions::BitBtn1Click() {
     const OptionsTexts texts{FromQ(EditUnitPath), FromQ(EditSkyhaulPath), FromQ(EditWLCount),
                              FromQ(EditWLFront), FromQ(EditWLBack)};
     OptionsApply(texts, Settings_, Store_);
+    const std::optional<std::u16string> startDir =
+        StartDirFromText(FromQ(EditStartDir), StartDirInUse_);
+    if (startDir) {
+        Settings_.StartDir = *startDir;
+        Settings_.SaveStartDir(Store_);
+    }
     accept();
+    if (startDir) emit StartDirChosen();
 }
 
 void TFormOptions::done(int result) {

@@ -34,11 +34,16 @@ public:
     QLabel* Label5 = nullptr;
     QLineEdit* EditUnitPath = nullptr;
     QLineEdit* EditSkyhaulPath = nullptr;
+    QLabel* Label6 = nullptr;
+    QLineEdit* EditStartDir = nullptr; // the start folder in use; empty: found at each start
     QLineEdit* EditWLCount = nullptr;
     QLineEdit* EditWLFront = nullptr;
     QLineEdit* EditWLBack = nullptr;
     QPushButton* BitBtn1 = nullptr; // OK
     QPushButton* BitBtn2 = nullptr; // Cancel
+
+    // The start folder the editor uses now, shown in its field.
+    void ShowStartDir(const std::u16string& dir) { StartDirInUse_ = dir; }
 
     // Fills the fields from the settings; runs each time the dialog is shown.
     void FormShow();
@@ -50,6 +55,8 @@ public:
 signals:
     // The dialog has closed (OK or Cancel): the world-line grid must be rebuilt from the settings.
     void WorldLineRebuild();
+    // OK changed the start folder setting (Settings::StartDir; empty for automatic).
+    void StartDirChosen();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -57,6 +64,7 @@ protected:
 private:
     Settings& Settings_;
     ISettingsStore& Store_;
+    std::u16string StartDirInUse_;
 };
 
 } // namespace gm

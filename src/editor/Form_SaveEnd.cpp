@@ -2,6 +2,8 @@
 #include "editor/CentreOnDesktop.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QHideEvent>
 #include <QLabel>
@@ -37,7 +39,7 @@ TFormSaveEnd::TFormSaveEnd(WorldDoc& doc, Camera& camera, const Settings& settin
     : QDialog(parent), Doc_(doc), Camera_(camera), Settings_(settings) {
     setObjectName("FormSaveEnd");
     setWindowTitle("Save End");
-    setFixedSize(381, 305);
+    setFixedSize(381, 329);
 
     // A list of maps this editor does not offer: only its header row is shown.
     DGL = new QTableWidget(0, 3, this);
@@ -69,12 +71,38 @@ TFormSaveEnd::TFormSaveEnd(WorldDoc& doc, Camera& camera, const Settings& settin
     BitBtn1->setObjectName("BitBtn1");
     BitBtn1->setGeometry(304, 272, 73, 25);
 
+    // What would stop the export, or probably spoil the game, before "Save test" is pressed.
+    LabelProblems = new QLabel(this);
+    LabelProblems->setObjectName("LabelProblems");
+    LabelProblems->setGeometry(304, 120, 73, 48);
+    LabelProblems->setWordWrap(true);
+
+    // A designer must see where the game files go before writing over them.
+    LabelTarget = new QLabel(this);
+    LabelTarget->setObjectName("LabelTarget");
+    LabelTarget->setGeometry(8, 304, 369, 18);
+    LabelTarget->setTextInteractionFlags(Qt::TextSelectableByMouse);
+
     connect(BitBtnSaveTest, &QPushButton::clicked, this, &TFormSaveEnd::BitBtnSaveTestClick);
     connect(BitBtn1, &QPushButton::clicked, this, &QDialog::accept);
 }
 
 void TFormSaveEnd::FormShow() {
     Label1->setText("0");
+    const QString mapFile =
+        QString::fromStdString(EndDataFile(WideToAnsiQX(Settings_.SkyhaulPath), "edit.map"));
+    const QString folder = QDir::toNativeSeparators(QFileInfo(mapFile).path());
+    LabelTarget->setToolTip(folder);
+    LabelTarget->setText(LabelTarget->fontMetrics().elidedText(
+        "Writes into: " + folder, Qt::ElideMiddle, LabelTarget->width()));
+    ProblemsRefresh();
+}
+
+void TFormSaveEnd::ProblemsRefresh() {
+    Problems_ = Check_ ? Check_() : WorldCheck(Doc_);
+    const CheckCounts counts = CountProblems(Problems_);
+    LabelProblems->setText(
+        QString("Errors: %1\nWarnings: %2").arg(counts.Errors).arg(counts.Warnings));
 }
 
 void TFormSaveEnd::FormHide() {
@@ -85,6 +113,20 @@ void TFormSaveEnd::BitBtnSaveTestClick() {
     const std::string game = WideToAnsiQX(Settings_.SkyhaulPath);
     const std::string mapFile = EndDataFile(game, "edit.map");
     const std::string optFile = EndDataFile(game, "edit.opt");
+
+    // Every reason at once rather than the export's first.
+    ProblemsRefresh();
+    std::string errors;
+    for (const CheckProblem& p : Problems_)
+        if (p.Severity == CheckSeverity::Error) errors += "\n" + CheckProblemText(p);
+    if (!errors.empty()) {
+        const std::string text = "The world cannot be exported:" + errors;
+        if (Sink_)
+            Sink_(text);
+        else
+            QMessageBox::critical(this, windowTitle(), QString::fromStdString(text));
+        return;
+    }
 
     // 2,664 camera directions take a while on a big world: show how far, and let it be stopped.
     std::unique_ptr<QProgressDialog> progress;
@@ -107,11 +149,15 @@ void TFormSaveEnd::BitBtnSaveTestClick() {
     std::string error;
     {
         const WaitCursor wait;
+        // The visibility pass turns the camera through every direction; the view the designer
+        // had comes back however the export ends.
+        const Camera view = Camera_;
         try {
             size = EndExport(Doc_, Camera_, Opt_, mapFile, optFile, report);
         } catch (const ErrorQX& e) {
             error = e.Message();
         }
+        Camera_ = view;
     }
     progress.reset();
     if (!error.empty()) {

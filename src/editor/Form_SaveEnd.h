@@ -7,7 +7,10 @@
 #include <functional>
 #include <string>
 
+#include <vector>
+
 #include "zones/GMOpt.h"
+#include "zones/WorldCheck.h"
 
 class QHideEvent;
 class QLabel;
@@ -31,12 +34,18 @@ public:
 
     QTableWidget* DGL = nullptr;
     QPushButton* BitBtnSaveTest = nullptr;
-    QLabel* Label2 = nullptr;       // "Opt size:"
-    QLabel* Label1 = nullptr;       // the figure
-    QPushButton* BitBtn1 = nullptr; // OK
+    QLabel* Label2 = nullptr;        // "Opt size:"
+    QLabel* Label1 = nullptr;        // the figure
+    QPushButton* BitBtn1 = nullptr;  // OK
+    QLabel* LabelTarget = nullptr;   // the folder "Save test" writes into
+    QLabel* LabelProblems = nullptr; // the checker's counts when the dialog was shown
 
     // Errors are shown through here (a message box unless replaced).
     void SetMessageSink(std::function<void(const std::string&)> sink) { Sink_ = std::move(sink); }
+    // The world checker as the editor runs it; without one the world is checked without folders.
+    void SetProblemCheck(std::function<std::vector<CheckProblem>()> check) {
+        Check_ = std::move(check);
+    }
     // Replaces the progress dialog (tests): told before each view direction, false cancels.
     void SetProgressHook(OptProgress hook) { ProgressHook_ = std::move(hook); }
 
@@ -44,6 +53,8 @@ public:
 
     void FormShow();
     void FormHide();
+    // Checks the world and shows the counts.
+    void ProblemsRefresh();
     void BitBtnSaveTestClick();
 
 signals:
@@ -61,6 +72,8 @@ private:
     OptState Opt_;
     std::function<void(const std::string&)> Sink_;
     OptProgress ProgressHook_;
+    std::function<std::vector<CheckProblem>()> Check_;
+    std::vector<CheckProblem> Problems_;
 };
 
 } // namespace gm

@@ -12,6 +12,7 @@
 #include <QString>
 
 #include "editing/PanelInteraction.h"
+#include "editing/UndoStack.h"
 
 class QWidget;
 
@@ -19,6 +20,12 @@ namespace gm {
 
 class Panel3DWidget;
 class PanelKeyFilter;
+
+// An edit of the panel as the undo history names it: its label and the file parts it touches.
+struct PanelEditName {
+    std::string Label;
+    uint32_t Sections = EditSections::All;
+};
 
 struct PanelHooks {
     std::function<void()> PanelRefresh;        // show the page of the selected object
@@ -28,10 +35,11 @@ struct PanelHooks {
     std::function<void(const QString&)> Coord; // the "Coord:" label's text
     std::function<void(const std::string&)> Message; // a failure to show
     // Around every event handed to the interaction, so that its edits become undo steps: before,
-    // with whether a drag was under way; after (and before the other hooks), with whether the
+    // with whether a drag was under way and whether the event is a mouse move or release (which
+    // carry a drag on); after (and before the other hooks), with whether the
     // event changed the document, whether a drag is under way now, and the edit's name.
-    std::function<void(bool dragging)> BeforeEvent;
-    std::function<void(bool modified, bool dragging, const std::string& label)> AfterEvent;
+    std::function<void(bool dragging, bool dragInput)> BeforeEvent;
+    std::function<void(bool modified, bool dragging, const PanelEditName& edit)> AfterEvent;
 };
 
 // The window owns it and must destroy it (or call CancelAll) before its scene frees its objects.
@@ -54,12 +62,15 @@ protected:
 
 private:
     // Runs one event through the interaction between the undo hooks, then applies its result.
-    // label names the edit when the event changed the document.
-    void Run(const std::function<PanelResult()>& step, const std::function<std::string()>& label);
+    // label names the edit when the event changed the document; dragInput as for BeforeEvent.
+    void Run(const std::function<PanelResult()>& step, const std::function<PanelEditName()>& label,
+             bool dragInput = false);
     void Apply(const PanelResult& r);
     // The Edit menu's name of the edit the last mouse event made / a key made.
-    std::string MouseEditLabel() const;
-    static std::string KeyEditLabel(int code);
+    PanelEditName MouseEditLabel() const;
+    PanelEditName KeyEditLabel(int code) const;
+    static std::string UnitName(const TgmWorldUnit* unit);
+    std::string ZoneName(const TgmZone* zone) const;
 
     QPointer<QWidget> Window_;
     QPointer<Panel3DWidget> Panel_;

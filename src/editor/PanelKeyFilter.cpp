@@ -43,17 +43,32 @@ int PanelKeyFilter::KeyCode(int qtKey) {
 }
 
 bool PanelKeyFilter::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() != QEvent::KeyPress || !watched->isWidgetType()) return false;
+    if (!watched->isWidgetType()) return false;
+    // A click on the empty area around the panel gives the keyboard back to the panel without
+    // touching the selection, as a click into the panel would.
+    if (event->type() == QEvent::MouseButtonPress && watched == Panel_->parentWidget()) {
+        QWidget* focus = QApplication::focusWidget();
+        if (focus && focus->window() == Window_) focus->clearFocus();
+        return false;
+    }
+    if (event->type() != QEvent::KeyPress) return false;
     if (QApplication::activeWindow() != Window_ || QApplication::activePopupWidget()) return false;
     // A key travels from the focused widget (or the window itself) up through its parents:
     // take it once, at its first receiver.
     QWidget* focus = QApplication::focusWidget();
     if (watched != (focus ? focus : Window_)) return false;
-    if (qobject_cast<QLineEdit*>(focus) || qobject_cast<QComboBox*>(focus)) return false;
-
     const auto* key = static_cast<QKeyEvent*>(event);
+    if (qobject_cast<QLineEdit*>(focus) || qobject_cast<QComboBox*>(focus)) {
+        // Esc leaves a page field: the next keys are the panel's.
+        if (key->key() == Qt::Key_Escape) focus->clearFocus();
+        return false;
+    }
+
     PanelKey k;
     k.Code = KeyCode(key->key());
+    // Z and C make an object each: a held key makes one, not a pile at one spot.
+    if (key->isAutoRepeat() && (k.Code == PanelKeyCode::Z || k.Code == PanelKeyCode::C))
+        return false;
     k.Shift = key->modifiers().testFlag(Qt::ShiftModifier);
     k.Ctrl = key->modifiers().testFlag(Qt::ControlModifier);
     const QPoint cursor = Panel_->mapFromGlobal(QCursor::pos());

@@ -1,28 +1,22 @@
-// The editor's entry point: gridmoor [--unit-path DIR] [WORLD.raw]
+// The editor's entry point: gridmoor [--unit-path DIR] [--start-dir DIR] [WORLD.raw]
 
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
 #include <QFileInfo>
+#include <QIcon>
 #include <QLocale>
 #include <QStandardPaths>
 
+#include "editing/DataFolders.h"
 #include "editor/Form_Main.h"
 #include "foundation/Codec.h"
 #include "platform/QSettingsStore.h"
 
 namespace {
 
-// The folder holding the bundled examples: next to an installed program, or the source tree of a
-// build tree.
-std::u16string ExamplesBase() {
-    const QString appDir = QCoreApplication::applicationDirPath();
-    const QStringList candidates = {appDir + "/../share/gridmoor", QStringLiteral(GM_SOURCE_DIR)};
-    for (const QString& base : candidates) {
-        if (QFileInfo(base + "/examples/units").isDir())
-            return QDir::cleanPath(base).toStdU16String();
-    }
-    return QDir::currentPath().toStdU16String();
+std::u16string AbsoluteNative(const QString& path) {
+    return QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()).toStdU16String();
 }
 
 } // namespace
@@ -31,6 +25,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setOrganizationName("kwr");
     QApplication::setApplicationName("SkyhaulGridmoor");
+    QApplication::setWindowIcon(QIcon(":/gridmoor/gridmoor.png"));
     // Numbers are written and read with "." whatever the user's locale says.
     QLocale::setDefault(QLocale::c());
 
@@ -40,20 +35,38 @@ int main(int argc, char** argv) {
     const QCommandLineOption unitPathOption(
         "unit-path", "Take unit descriptions from DIR for this run instead of the stored setting.",
         "DIR");
+    const QCommandLineOption startDirOption(
+        "start-dir",
+        "Look up bg.jpg and texture names in DIR for this run instead of the start folder.", "DIR");
     parser.addOption(unitPathOption);
+    parser.addOption(startDirOption);
     parser.addPositionalArgument("world", "World file to open.", "[WORLD.raw]");
     parser.process(app);
 
     gm::QSettingsStore store;
-    const auto defaults = gm::SettingsDefaults::ForPlatform(ExamplesBase());
-    gm::TFormMain window(store, QDir::currentPath().toStdU16String(), defaults);
+    const std::optional<std::u16string> bundled = gm::BundledDataFolder(gm::ExecutableFolder());
+    const QString appData = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    const gm::SettingsDefaults defaults =
+        gm::FirstStartDefaults(bundled, QDir::toNativeSeparators(appData).toStdU16String());
+
+    gm::StartFolderChoice start;
+    if (parser.isSet(startDirOption)) start.ForRun = AbsoluteNative(parser.value(startDirOption));
+    start.Stored = store.ReadStr(gm::SettingStartDir).value_or(u"");
+    start.Current = QDir::toNativeSeparators(QDir::currentPath()).toStdU16String();
+    start.Bundled = bundled;
+
+    // A first start exports into the user's own copy of the example game folder.
+    std::string gameError;
+    if (!store.ReadStr(gm::SettingSkyhaulPath))
+        gameError = gm::UserGameFolderEnsure(bundled, defaults.SkyhaulPath);
+
+    gm::TFormMain window(store, gm::StartFolderChoose(start), defaults);
+    if (!gameError.empty()) window.QueueMessage(gameError);
+    window.SetStartDirAutomatic(gm::StartFolderAutomatic(start));
     if (parser.isSet(unitPathOption))
-        window.Opts.UnitPath =
-            QDir::toNativeSeparators(QFileInfo(parser.value(unitPathOption)).absoluteFilePath())
-                .toStdU16String();
+        window.Opts.UnitPath = AbsoluteNative(parser.value(unitPathOption));
     window.Doc.Units.UnitPath = gm::WideToAnsiQX(window.Opts.UnitPath);
     // Backups of unsaved work, per user; a run that did not end cleanly left one to offer.
-    const QString appData = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
     if (!appData.isEmpty()) window.StartSession((appData + "/backups").toStdU16String());
     window.showMaximized();
     window.activateWindow();

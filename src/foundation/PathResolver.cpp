@@ -111,4 +111,15 @@ std::string ResolvePathQX(std::string_view base, std::string_view stored) {
     return result;
 }
 
+std::string NativeSeparatorsQX(std::string path) {
+#ifdef _WIN32
+    const char from = '/', to = '\\';
+#else
+    const char from = '\\', to = '/';
+#endif
+    for (char& c : path)
+        if (c == from) c = to;
+    return path;
+}
+
 } // namespace gm

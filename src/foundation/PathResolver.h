@@ -13,4 +13,7 @@ namespace gm {
 // opening the result fails with the file layer's ordinary message naming that path.
 std::string ResolvePathQX(std::string_view base, std::string_view stored);
 
+// The path with the platform's separators ("\" on Windows, "/" elsewhere), for messages.
+std::string NativeSeparatorsQX(std::string path);
+
 } // namespace gm

@@ -35,9 +35,14 @@ void TBufQX::Clear() {
 }
 
 // Storage grows to the new length plus Grow, so a run of small puts reallocates once per Grow
-// bytes; it never shrinks while the buffer lives.
+// bytes; it never shrinks while the buffer lives. A large buffer grows by half its length at
+// least, so writing a file of tens of megabytes reallocates a few dozen times whatever Grow the
+// caller chose, not once per Grow bytes.
 static void Reserve(TBufQX& b, int64_t need) {
-    const int64_t cap = std::min(need + std::max<int32_t>(b.Grow, 0), MaxLen);
+    constexpr int64_t Large = 64 << 10;
+    int64_t extra = std::max<int32_t>(b.Grow, 0);
+    if (need > Large) extra = std::max(extra, need / 2);
+    const int64_t cap = std::min(need + extra, MaxLen);
     b.Data = static_cast<uint8_t*>(ReAllocRQX(b.Data, static_cast<int32_t>(cap)));
     b.Capacity = static_cast<int32_t>(cap);
 }

@@ -43,6 +43,15 @@ void TexList::SetDevice(Device* device) {
     }
 }
 
+void TexList::SetBaseFolder(std::string baseFolder) {
+    Naming_.BaseFolder = std::move(baseFolder);
+    for (TgmTex* tex : List_) {
+        const int refs = tex->RefCount;
+        LoadFile(*tex, std::u16string(tex->TexFileName));
+        tex->RefCount = refs;
+    }
+}
+
 TgmTex* TexList::TexAcquire(std::u16string_view fileName) {
     for (TgmTex* tex : List_) {
         if (tex->TexFileName == fileName) {
@@ -86,7 +95,7 @@ std::string TexList::LoadPixels(TgmTex& tex) {
     int width = 0;
     int height = 0;
     if (!Decoder_.ReadStart(path, width, height) || width <= 0 || height <= 0)
-        return "TgmTex.LoadFile. Error load file:" + name;
+        return "TgmTex.LoadFile. Error load file:" + NativeSeparatorsQX(name);
 
     tex.DevTex = Device_->CreateTexture(width, height, TexFormat::A8R8G8B8);
     if (!tex.DevTex) return "CreateTexture";
@@ -101,7 +110,7 @@ std::string TexList::LoadPixels(TgmTex& tex) {
     if (!Decoder_.Read(rect.Bits, rect.Pitch, 0x00FF0000u, 0x0000FF00u, 0x000000FFu, 0xFF000000u,
                        4)) {
         tex.DevTex->UnlockRect();
-        return "TGraphBuf.LoadRGBA. Error load file:" + name;
+        return "TGraphBuf.LoadRGBA. Error load file:" + NativeSeparatorsQX(name);
     }
     TexAlphaFixup(rect.Bits, width, height, rect.Pitch);
     tex.DevTex->UnlockRect();

@@ -58,6 +58,9 @@ public:
     // loads the entries in use on the new one (entries whose load failed stay failed). With no
     // device, entries wait unloaded and draw without a texture.
     void SetDevice(Device* device);
+    // Names are looked up in this folder from now on; every entry is loaded again (failed ones
+    // included), and new failures are queued for TakeFailures.
+    void SetBaseFolder(std::string baseFolder);
     Device* GetDevice() const noexcept { return Device_; }
 
     // The entry of that exact (case-sensitive) file name with one more reference, or a new entry

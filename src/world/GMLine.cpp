@@ -180,7 +180,7 @@ void LineStore::LinesRead(TBufQX& buf, const PointStore& points,
 
 void LineStore::LinesCheckEnds() const {
     for (const TLineGM* line : List_)
-        if (!line->PointStart || !line->PointEnd)
+        if (!LineHasEnds(*line))
             RaiseQX("A line of unit " + UnitDescForMessage(line->Unit) +
                     " has no end point; the end file cannot hold it");
 }

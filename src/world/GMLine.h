@@ -98,6 +98,11 @@ private:
     std::unordered_map<const TgmWorldUnit*, std::vector<TLineGM*>> ByUnit_;
 };
 
+// The end file has no way to say "no point": a line needs both ends to be exported.
+inline bool LineHasEnds(const TLineGM& line) noexcept {
+    return line.PointStart && line.PointEnd;
+}
+
 // Whether the panel pixel (x, y) lies within 3 pixels of the line's projected segment.
 bool HitTest(const TLineGM& line, const Camera& camera, float x, float y);
 

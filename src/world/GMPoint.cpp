@@ -392,7 +392,7 @@ void PointStore::PointsWriteEnd(TBufQX& buf) {
     for (TPointGM* p : List_) {
         const TPointGM* m = p->Master;
         if (!m) continue;
-        if (m->Master)
+        if (PointLinkDamaged(*p))
             RaiseQX("Point \"" + WideToAnsiQX(p->Id) + "\" of unit " +
                     UnitDescForMessage(p->Units.empty() ? nullptr : p->Units.front()) +
                     " has a damaged link; the end file cannot number it");

@@ -70,6 +70,12 @@ private:
     uint64_t Rank_ = 0;
 };
 
+// A member whose master is linked itself (only a damaged file makes one, a self-master included)
+// has no number to take in the end file.
+inline bool PointLinkDamaged(const TPointGM& p) noexcept {
+    return p.Master && p.Master->Master;
+}
+
 // The point list of one world document, in creation order (file, drawing and search order), with
 // the indexes that keep lookups by number, by master and by unit from scanning the whole list.
 class PointStore {

@@ -201,10 +201,9 @@ void TriangleStore::TrianglesRead(TBufQX& buf, const PointStore& points,
 void TriangleStore::TrianglesCheckCorners() const {
     for (const TTriangleGM* tri : List_) {
         if (!tri->Unit) RaiseQX("A triangle has no unit; the end file cannot hold it");
-        for (const TTriangleCorner& c : tri->Corner)
-            if (!c.Point)
-                RaiseQX("A triangle of unit " + UnitDescForMessage(tri->Unit) +
-                        " has a corner without a point; the end file cannot hold it");
+        if (!TriangleHasCorners(*tri))
+            RaiseQX("A triangle of unit " + UnitDescForMessage(tri->Unit) +
+                    " has a corner without a point; the end file cannot hold it");
     }
 }
 

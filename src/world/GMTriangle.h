@@ -35,6 +35,11 @@ public:
     int32_t Number = -1; // export number
 };
 
+// The end file has no way to say "no point": every corner needs one to be exported.
+inline bool TriangleHasCorners(const TTriangleGM& tri) noexcept {
+    return tri.Corner[0].Point && tri.Corner[1].Point && tri.Corner[2].Point;
+}
+
 class TriangleStore {
 public:
     explicit TriangleStore(KeyStore& keys) : Keys_(keys) {}

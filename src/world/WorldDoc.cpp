@@ -18,17 +18,34 @@ uint32_t UnitNumberOf(const TgmWorldUnit* u) {
 } // namespace
 
 void WorldDoc::WorldWrite(TBufQX& buf) {
-    buf.AddInt(WorldMagic);
-    buf.AddInt(WorldVersion);
-    buf.AddSingle(WorldRadius);
-    UnitsWrite(buf);
-    KeyGroupsWrite(buf);
-    PointsWrite(buf);
-    TrianglesWrite(buf);
-    LinesWrite(buf);
-    ZonesWrite(buf);
+    TBufQX* const bufs[SectionCount] = {&buf, &buf, &buf, &buf, &buf, &buf, &buf};
+    SectionsWrite((1u << SectionCount) - 1, bufs);
+}
+
+void WorldDoc::SectionsWrite(uint32_t mask, TBufQX* const (&bufs)[SectionCount]) {
+    // Later parts refer to units, key group lists and points by the numbers that writing the
+    // earlier parts gives them; a part written alone numbers what it refers to (and only that:
+    // an undo step of a zone edit should not walk every point).
+    auto want = [mask](Section s) { return (mask >> s & 1u) != 0; };
+    const bool geometry = want(PointSection) || want(TriangleSection) || want(LineSection);
+    // Writing a part numbers its own kind.
+    if (!want(UnitSection) && (geometry || want(KeyGroupSection))) Units.UnitsNumber();
+    if (!want(KeyGroupSection) && (want(TriangleSection) || want(LineSection)))
+        Keys.KeyGroupListsNumber();
+    if (!want(PointSection) && geometry) Points.PointsNumber();
+    if (want(Head)) {
+        bufs[Head]->AddInt(WorldMagic);
+        bufs[Head]->AddInt(WorldVersion);
+        bufs[Head]->AddSingle(WorldRadius);
+    }
+    if (want(UnitSection)) UnitsWrite(*bufs[UnitSection]);
+    if (want(KeyGroupSection)) KeyGroupsWrite(*bufs[KeyGroupSection]);
+    if (want(PointSection)) PointsWrite(*bufs[PointSection]);
+    if (want(TriangleSection)) TrianglesWrite(*bufs[TriangleSection]);
+    if (want(LineSection)) LinesWrite(*bufs[LineSection]);
+    if (want(ZoneSection)) ZonesWrite(*bufs[ZoneSection]);
     // Description loading relies on existing points having no number.
-    Points.PointNumbersReset();
+    if (geometry) Points.PointNumbersReset();
 }
 
 void WorldDoc::WorldRead(TBufQX& buf) {

@@ -70,6 +70,22 @@ public:
     // Reads a whole file from buf into the (cleared) document; raises ErrorQX on any fault.
     void WorldRead(TBufQX& buf);
 
+    // The world file's parts in file order; the file is their bytes one after the other. An
+    // undo history rewrites only the parts an edit touched.
+    enum Section : int {
+        Head,
+        UnitSection,
+        KeyGroupSection,
+        PointSection,
+        TriangleSection,
+        LineSection,
+        ZoneSection,
+        SectionCount
+    };
+    // Writes the parts whose bits ((1 << Section) each) are set in mask, each into its buffer
+    // (appending), exactly as WorldWrite writes them.
+    void SectionsWrite(uint32_t mask, TBufQX* const (&bufs)[SectionCount]);
+
 private:
     Scene* Scene_ = nullptr;
 

@@ -65,6 +65,10 @@ struct TgmWorldPort {
     int32_t Count = 0;
 };
 
+// PortAutoLink joins ports whose squared distance lies strictly between these.
+inline constexpr double PortAutoLinkMinDist2 = 0.001;
+inline constexpr double PortAutoLinkMaxDist2 = 10000; // 100 world units
+
 // The unit list of one world document and the operations that span units and their parts.
 class UnitStore {
 public:

@@ -77,7 +77,7 @@ void UnitStore::PortAutoLink(TgmWorldUnit* u) {
                 r = &o;
             }
         }
-        if (!r || !(s > 0.001 && s < 10000 && s < bestS)) continue;
+        if (!r || !(s > PortAutoLinkMinDist2 && s < PortAutoLinkMaxDist2 && s < bestS)) continue;
         // The other port must lie on the same side of the unit as the own port.
         const double dot = (q.Pos.x - c.x) * (r->Pos.x - c.x) + (q.Pos.y - c.y) * (r->Pos.y - c.y) +
                            (q.Pos.z - c.z) * (r->Pos.z - c.z);

@@ -37,32 +37,19 @@ private:
     WorldDoc& Doc_;
 };
 
-void CheckKeySize(const TKeyGM& key, const TgmWorldUnit* unit) {
-    const int64_t size = key.KeyBlobSize();
-    if (size > EndKeyPoolLimit)
-        RaiseQX("The colour animation of unit " + UnitDescForMessage(unit) + " needs " +
-                std::to_string(size) + " bytes of samples, more than the end file's limit of " +
-                std::to_string(EndKeyPoolLimit) + "; shorten its time length");
-}
-
 // Everything the end file cannot express, found before anything is sampled or written.
 void CheckWorld(const WorldDoc& doc) {
     doc.Lines.LinesCheckEnds();
     doc.Triangles.TrianglesCheckCorners();
-    for (const TLineGM* line : doc.Lines.List()) {
-        if (line->Visible == 0) continue;
-        CheckKeySize(*line->KeyStart, line->Unit);
-        CheckKeySize(*line->KeyEnd, line->Unit);
-    }
-    for (const TTriangleGM* tri : doc.Triangles.List())
-        for (const TTriangleCorner& c : tri->Corner)
-            CheckKeySize(*c.Key, tri->Unit);
+    EndKeysForEach(doc, [](const TKeyGM& key, const TgmWorldUnit* unit) {
+        const std::string problem = EndKeySizeProblem(key, unit);
+        if (!problem.empty()) RaiseQX(problem);
+    });
 }
 
 void CheckCount(int64_t count, const char* what) {
-    if (count > OptMaxCount)
-        RaiseQX("The visibility file can number at most " + std::to_string(OptMaxCount) + " " +
-                what + "; this world has " + std::to_string(count));
+    const std::string problem = OptCountProblem(count, what);
+    if (!problem.empty()) RaiseQX(problem);
 }
 
 void AddBytes(TBufQX& buf, const uint8_t* data, int32_t len) {
@@ -76,6 +63,32 @@ void AddBytes(TBufQX& buf, const uint8_t* data, int32_t len) {
 }
 
 } // namespace
+
+std::string EndKeySizeProblem(const TKeyGM& key, const TgmWorldUnit* unit) {
+    const int64_t size = key.KeyBlobSize();
+    if (size <= EndKeyPoolLimit) return {};
+    return "The colour animation of unit " + UnitDescForMessage(unit) + " needs " +
+           std::to_string(size) + " bytes of samples, more than the end file's limit of " +
+           std::to_string(EndKeyPoolLimit) + "; shorten its time length";
+}
+
+std::string OptCountProblem(int64_t count, const char* what) {
+    if (count <= OptMaxCount) return {};
+    return "The visibility file can number at most " + std::to_string(OptMaxCount) + " " + what +
+           "; this world has " + std::to_string(count);
+}
+
+void EndKeysForEach(const WorldDoc& doc,
+                    const std::function<void(TKeyGM& key, const TgmWorldUnit* unit)>& fn) {
+    for (const TLineGM* line : doc.Lines.List()) {
+        if (line->Visible == 0) continue;
+        fn(*line->KeyStart, line->Unit);
+        fn(*line->KeyEnd, line->Unit);
+    }
+    for (const TTriangleGM* tri : doc.Triangles.List())
+        for (const TTriangleCorner& c : tri->Corner)
+            fn(*c.Key, tri->Unit);
+}
 
 void OptClear(OptState& opt) {
     opt.OptGroups.clear();

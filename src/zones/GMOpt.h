@@ -16,6 +16,7 @@
 namespace gm {
 
 class Camera;
+class TKeyGM;
 class TPointGM;
 class TTriangleGM;
 class TgmWorldUnit;
@@ -67,6 +68,15 @@ inline constexpr int64_t OptCancelled = -1;
 // distance of the Home key. Returns the size figure (21312 for an empty world), or OptCancelled
 // (opt left cleared) when progress stopped it.
 int64_t OptBuild(WorldDoc& doc, Camera& camera, OptState& opt, const OptProgress& progress = {});
+
+// Why the end file cannot take this key's samples, or empty when it can.
+std::string EndKeySizeProblem(const TKeyGM& key, const TgmWorldUnit* unit);
+// Why the visibility file cannot number count objects of this kind, or empty when it can.
+std::string OptCountProblem(int64_t count, const char* what);
+// Every colour key the end file samples, in the order the export adds them to the key pool:
+// both keys of each visible line, then the three corners of each triangle.
+void EndKeysForEach(const WorldDoc& doc,
+                    const std::function<void(TKeyGM& key, const TgmWorldUnit* unit)>& fn);
 
 // The raw visibility data; point and triangle numbers are those of the export running.
 void OptWrite(const OptState& opt, TBufQX& buf);

@@ -18,7 +18,7 @@ TEST_F(CliUsage, HelpDocumentsEveryCommandAndTheExitStatus) {
     EXPECT_EQ(r.Err, "");
     for (const char* text :
          {"dump WORLD.raw", "resave IN.raw OUT.raw", "export WORLD.raw OUT.map OUT.opt",
-          "place --unit-path DIR", "--radius R", "DESC@LON,POLAR", "Opt size: N",
+          "place [--unit-path DIR]", "--radius R", "DESC@LON,POLAR", "Opt size: N",
           "Error : ", "Exit status"})
         EXPECT_NE(r.Out.find(text), std::string::npos) << text;
 }
@@ -41,7 +41,6 @@ TEST_F(CliUsage, WrongUsageExitsWithTwoAndWritesNothing) {
         {"dump", world, "extra"},
         {"resave", world},
         {"export", world, Dir.File("a.map")},
-        {"place", "--out", out, "sub/pair.txt@1,2"},                         // no --unit-path
         {"place", "--unit-path", units, "sub/pair.txt@1,2"},                 // no --out
         {"place", "--unit-path", units, "--out", out, "sub/pair.txt"},       // no angles
         {"place", "--unit-path", units, "--out", out, "sub/pair.txt@1"},     // one angle
@@ -66,6 +65,16 @@ TEST_F(CliUsage, WrongUsageExitsWithTwoAndWritesNothing) {
         EXPECT_EQ(r.Out, "") << line;
         EXPECT_FALSE(FileExists(out)) << line;
     }
+}
+
+// Without --unit-path the example units bundled with the program are used, from any folder.
+TEST_F(CliUsage, PlaceWithoutUnitPathTakesTheBundledUnits) {
+    const std::string out = Dir.File("out.raw");
+    const CliResult r = RunCli(Dir, {"place", "--out", out, "tower.txt@45,45"});
+    ASSERT_EQ(r.Code, 0) << r.Err;
+    const auto world = DumpWorld(Dir, out);
+    ASSERT_EQ(world["units"].size(), 1u);
+    EXPECT_EQ(world["units"][0]["descPath"], "tower.txt");
 }
 
 } // namespace

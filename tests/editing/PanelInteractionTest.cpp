@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <map>
 
 #include "editing/PanelPick.h"
@@ -285,6 +286,44 @@ TEST_F(InteractionTest, RightDragMovesTheCurrentUnitWithTheCursor) {
     std::snprintf(coord, sizeof coord, "%.2f,%.2f", b.Longitude, b.Polar);
     EXPECT_EQ(r.Coord, coord);
     EXPECT_FALSE(Panel.MouseUp(Press(PanelButton::Right, to, false, false)).Refresh);
+}
+
+TEST_F(InteractionTest, ADragThatDoesNotMoveChangesNothing) {
+    TgmWorldUnit* u = Square(45, 45);
+    TgmZone* zone = ZoneAt(60, 40);
+    TPointGM* free = PointAt(30, 50);
+    Frame();
+    auto bytes = [this] {
+        TBufQX buf;
+        Doc.WorldWrite(buf);
+        return std::string(reinterpret_cast<const char*>(buf.Data), std::size_t(buf.Len));
+    };
+    const std::string before = bytes();
+    struct Case {
+        const char* what;
+        std::function<void()> select;
+        Pixel at;
+        bool ctrl;
+    };
+    const Case cases[] = {
+        {"unit", [&] { Doc.Units.SetCurrentUnit(u); }, InsideSquare(u), false},
+        {"point", [&] { Doc.Points.SetCurrent(free, true); }, PixelOf(30, 50), false},
+        {"zone", [&] { Doc.Zones.SetZoneCurrent(zone); }, PixelOf(60, 40), false},
+        {"zone radius", [&] { Doc.Zones.SetZoneCurrent(zone); }, PixelOf(60, 40), true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Doc.Units.SetCurrentUnit(nullptr);
+        Doc.Zones.SetZoneCurrent(nullptr);
+        Doc.Points.SetCurrent(free, false);
+        c.select();
+        Panel.MouseDown(Press(PanelButton::Right, c.at, false, true, c.ctrl));
+        ASSERT_TRUE(Panel.DragMove() || Panel.DragZone() != 0);
+        EXPECT_FALSE(Panel.MouseMove(Move(c.at, false, true)).Modified);
+        EXPECT_FALSE(Panel.MouseMove(Move(c.at, false, true)).Modified);
+        Panel.MouseUp(Press(PanelButton::Right, c.at, false, false));
+        EXPECT_TRUE(bytes() == before);
+    }
 }
 
 TEST_F(InteractionTest, CameraDragAndDeactivation) {

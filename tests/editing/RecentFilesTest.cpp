@@ -1,11 +1,14 @@
 #include "editing/RecentFiles.h"
 
 #include <algorithm>
+#include <filesystem>
 
 #include <gtest/gtest.h>
 
 #include "editing/Settings.h"
+#include "foundation/Codec.h"
 #include "foundation/QX_Str.h"
+#include "support/TempDir.h"
 
 namespace gm {
 namespace {
@@ -71,6 +74,21 @@ TEST(RecentFiles, OnlyWorldFilesAreTakenFromADrop) {
     EXPECT_EQ(DroppedWorldFile({u"/a/unit.txt", u"/a/B.RAW", u"/a/c.raw"}), u"/a/B.RAW");
     EXPECT_EQ(DroppedWorldFile({u"/a/unit.txt", u"raw", u"/a/x.raw.txt"}), u"");
     EXPECT_EQ(DroppedWorldFile({}), u"");
+}
+
+TEST(RecentFiles, FileDialogsStartInTheWorldsFolderOrTheLastOneUsed) {
+    const test::TempDir dir;
+    const std::u16string a = AnsiToWideQX(dir.File("a")), b = AnsiToWideQX(dir.File("b"));
+    std::filesystem::create_directory(dir.File("a"));
+    std::filesystem::create_directory(dir.File("b"));
+    RecentFiles recent;
+    recent.Add(u"/gone/old.raw");
+    recent.Add(b + u"/older.raw");
+    recent.Add(u"/gone/newest.raw");
+    EXPECT_EQ(WorldDialogFolder(a + u"/open.raw", recent), a);
+    EXPECT_EQ(WorldDialogFolder(u"", recent), b); // the newest whose folder is still there
+    EXPECT_EQ(WorldDialogFolder(u"/gone/open.raw", recent), b);
+    EXPECT_EQ(WorldDialogFolder(u"", RecentFiles()), u"");
 }
 
 } // namespace

@@ -58,15 +58,15 @@ TEST_F(StepRecorderTest, ADragIsOneStepWithTheSelectionItStartedFrom) {
     TgmWorldUnit* first = Doc.Units.List().First();
     Doc.Units.SetCurrentUnit(first);
 
-    Recorder.Before(false); // right button down on the unit: the drag starts
+    Recorder.Before(false, true); // right button down on the unit: the drag starts
     Recorder.After(false, true, "Move unit");
     for (int i = 0; i < 3; ++i) {
-        Recorder.Before(true);
+        Recorder.Before(true, true);
         Nudge();
         Recorder.After(true, true, "Move unit");
     }
     EXPECT_FALSE(Commands.History().CanUndo()); // nothing recorded mid-drag
-    Recorder.Before(true);                      // released
+    Recorder.Before(true, true);                // released
     Recorder.After(false, false, "Release");
 
     EXPECT_EQ(Commands.History().UndoCount(), 1u);
@@ -82,13 +82,13 @@ TEST_F(StepRecorderTest, ADragIsOneStepWithTheSelectionItStartedFrom) {
 TEST_F(StepRecorderTest, EventsThatChangeNothingMakeNoStep) {
     const uint64_t generation = Commands.History().Generation();
     for (int i = 0; i < 50; ++i) { // the cursor crossing the panel
-        Recorder.Before(false);
+        Recorder.Before(false, true);
         Recorder.After(false, false, "");
     }
-    Recorder.Before(false); // a camera drag
+    Recorder.Before(false, true); // a camera drag
     for (int i = 0; i < 5; ++i) {
         Recorder.After(false, true, "");
-        Recorder.Before(true);
+        Recorder.Before(true, true);
     }
     Recorder.After(false, false, "");
     EXPECT_FALSE(Commands.History().CanUndo());
@@ -98,20 +98,49 @@ TEST_F(StepRecorderTest, EventsThatChangeNothingMakeNoStep) {
 
 TEST_F(StepRecorderTest, KeysAreAStepEachAndFlushEndsADragEarly) {
     Doc.Units.SetCurrentUnit(Doc.Units.List().First());
-    Recorder.Before(false);
+    Recorder.Before(false, true);
     Doc.Units.UnitDelete(Doc.Units.UnitCurrent());
     Recorder.After(true, false, "Delete");
     Doc.Units.SetCurrentUnit(Doc.Units.List().First());
-    Recorder.Before(false);
+    Recorder.Before(false, true);
     Nudge();
     Recorder.After(true, true, "Move unit");
     Recorder.Flush(); // an undo asked for mid-drag
     EXPECT_EQ(Commands.History().UndoCount(), 2u);
     EXPECT_EQ(Commands.History().UndoLabel(), "Move unit");
-    Recorder.Before(true); // the drag goes on: its further moves are a step of their own
+    Recorder.Before(true, true); // the drag goes on: its further moves are a step of their own
     Nudge();
     Recorder.After(true, false, "Move unit");
     EXPECT_EQ(Commands.History().UndoCount(), 3u);
+}
+
+TEST_F(StepRecorderTest, AKeyOrClickDuringADragIsAStepOfItsOwn) {
+    const std::string start = Bytes();
+    Doc.Units.SetCurrentUnit(Doc.Units.List().First());
+    Recorder.Before(false, false); // right button down: the drag starts
+    Recorder.After(false, true, "");
+    Recorder.Before(true, true);
+    Nudge();
+    Recorder.After(true, true, "Move unit");
+    const std::string movedOnce = Bytes();
+    Recorder.Before(true, false); // Z held with the drag: a zone appears
+    Doc.Zones.ZoneAdd();
+    Recorder.After(true, true, "Create zone");
+    const std::string withZone = Bytes();
+    Recorder.Before(true, true);
+    Nudge();
+    Recorder.After(true, true, "Move unit");
+    Recorder.Before(true, true); // released
+    Recorder.After(false, false, "");
+
+    EXPECT_EQ(Commands.History().UndoCount(), 3u);
+    const std::string labels[] = {"Move unit", "Create zone", "Move unit"};
+    const std::string states[] = {withZone, movedOnce, start};
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(Commands.History().UndoLabel(), labels[i]);
+        ASSERT_TRUE(Commands.EditUndo());
+        EXPECT_EQ(Bytes(), states[i]) << "after undo " << i + 1;
+    }
 }
 
 } // namespace

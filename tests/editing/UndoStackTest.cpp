@@ -76,12 +76,14 @@ struct ChangeCase {
     const char* Name;
     std::function<void(WorldDoc&)> Prepare; // the selection and state the change starts from
     std::function<void(WorldDoc&)> Change;
+    uint32_t Sections = EditSections::All; // the parts the commit names, as the editor's do
 };
 
 const std::vector<ChangeCase>& ChangeCases() {
     static const std::vector<ChangeCase> cases = {
         {"move unit", [](WorldDoc& d) { d.Units.SetCurrentUnit(UnitAt(d, 1)); },
-         [](WorldDoc& d) { MoveUnit(d, d.Units.UnitCurrent(), 7.5f, -3.25f); }},
+         [](WorldDoc& d) { MoveUnit(d, d.Units.UnitCurrent(), 7.5f, -3.25f); },
+         EditSections::Points},
         {"move points",
          [](WorldDoc& d) {
              d.Points.SetCurrent(FreePointOf(d, UnitAt(d, 0)), true);
@@ -90,13 +92,14 @@ const std::vector<ChangeCase>& ChangeCases() {
          [](WorldDoc& d) {
              for (TPointGM* p : d.Points.List())
                  if (p->Current) d.Points.SetAngles(p, p->Longitude + 2, p->Polar + 1);
-         }},
+         },
+         EditSections::Points},
         {"delete unit", [](WorldDoc& d) { d.Units.SetCurrentUnit(UnitAt(d, 1)); },
          [](WorldDoc& d) { DeleteCurrent(d); }},
         {"create unit", [](WorldDoc& d) { d.Units.SetCurrentUnit(UnitAt(d, 0)); },
          [](WorldDoc& d) { ASSERT_NE(d.Units.UnitCreateAt(u"pad.txt", 200, 60), nullptr); }},
         {"create zone", [](WorldDoc& d) { d.Units.SetCurrentUnit(UnitAt(d, 2)); },
-         [](WorldDoc& d) { AddZone(d, 100, 100); }},
+         [](WorldDoc& d) { AddZone(d, 100, 100); }, EditSections::Zones},
         {"move zone",
          [](WorldDoc& d) {
              AddZone(d, 10, 20);
@@ -106,7 +109,8 @@ const std::vector<ChangeCase>& ChangeCases() {
              TgmZone* z = d.Zones.ZoneCurrent();
              z->Longitude += 12;
              d.Zones.ZoneUpdate(z);
-         }},
+         },
+         EditSections::Zones},
         {"delete zone with its link",
          [](WorldDoc& d) {
              TgmZone* a = AddZone(d, 10, 20);
@@ -114,7 +118,7 @@ const std::vector<ChangeCase>& ChangeCases() {
              d.Zones.ZoneLinkMake(a, b);
              d.Zones.SetZoneCurrent(a);
          },
-         [](WorldDoc& d) { DeleteCurrent(d); }},
+         [](WorldDoc& d) { DeleteCurrent(d); }, EditSections::Zones},
         {"link zones",
          [](WorldDoc& d) {
              AddZone(d, 10, 20);
@@ -123,7 +127,8 @@ const std::vector<ChangeCase>& ChangeCases() {
          [](WorldDoc& d) {
              TgmZone* b = d.Zones.ZoneCurrent();
              d.Zones.ZoneLinkMake(b, d.Zones.Zones().First());
-         }},
+         },
+         EditSections::Zones},
         {"link points",
          [](WorldDoc& d) { d.Points.SetCurrent(FreePointOf(d, UnitAt(d, 0)), true); },
          [](WorldDoc& d) {
@@ -138,7 +143,8 @@ const std::vector<ChangeCase>& ChangeCases() {
          [](WorldDoc& d) {
              ZoneRadiusChange(d, u"120");
              ZoneItemChange(d, 31, true);
-         }},
+         },
+         EditSections::Zones},
         {"world radius", [](WorldDoc& d) { AddZone(d, 50, 60); },
          [](WorldDoc& d) { d.WorldRadiusSet(u"1750"); }},
         {"unit path rename", [](WorldDoc&) {},
@@ -167,12 +173,17 @@ TEST_F(UndoStackTest, EveryKindOfChangeUndoesToTheSameFileAndSelection) {
         const SelectionMark selBefore = SelectionTake(Doc);
         const std::string fileBefore = Saved("before.raw");
 
+        const std::size_t held = stack.MemoryUsed();
         stack.Checkpoint();
         c.Change(Doc);
-        ASSERT_TRUE(stack.Commit(c.Name));
+        ASSERT_TRUE(stack.Commit(c.Name, {}, c.Sections));
         const SelectionMark selAfter = SelectionTake(Doc);
         const std::string fileAfter = Saved("after.raw");
         ASSERT_NE(fileAfter, fileBefore);
+        // A small edit holds what it changed, not another world.
+        if (c.Sections != EditSections::All) {
+            EXPECT_LT(stack.MemoryUsed() - held, fileAfter.size() / 4);
+        }
 
         ASSERT_TRUE(stack.Undo());
         EXPECT_EQ(Saved("undone.raw"), fileBefore);
@@ -217,6 +228,12 @@ TEST_F(UndoStackTest, AReloadFromAChangedDescriptionUndoes) {
     EXPECT_EQ(SelectionTake(Doc), selBefore);
     ASSERT_TRUE(stack.Redo());
     EXPECT_EQ(Saved("redone.raw"), after);
+}
+
+TEST_F(UndoStackTest, ACommitNamingTooFewPartsIsCaughtInDebugBuilds) {
+    UndoStack stack(Doc);
+    MoveUnit(Doc, UnitAt(Doc, 0), 5, 5);
+    EXPECT_DEBUG_DEATH(stack.Commit("move", {}, EditSections::Zones), "did not name");
 }
 
 TEST_F(UndoStackTest, SelectionComesBackByPositionInFileOrder) {
@@ -362,9 +379,18 @@ TEST_F(UndoStackTest, TheSavedStateIsKnownAcrossUndoRedoAndNewSteps) {
 }
 
 TEST_F(UndoStackTest, TheBudgetDropsTheOldestStepsFirst) {
-    const std::size_t stateSize = Bytes(Doc).size();
-    UndoStack stack(Doc, stateSize * 4 + stateSize / 2); // room for four states
     Doc.Units.SetCurrentUnit(UnitAt(Doc, 0));
+    std::size_t stateSize = 0, stepSize = 0;
+    {
+        UndoStack probe(Doc);
+        stateSize = probe.MemoryUsed();
+        EXPECT_GE(stateSize, Bytes(Doc).size());
+        UnitTimeLengthChange(Doc, u"50");
+        ASSERT_TRUE(probe.Commit("length"));
+        stepSize = probe.MemoryUsed() - stateSize;
+        EXPECT_LT(stepSize, 1024u); // a step holds what it changed, not the world
+    }
+    UndoStack stack(Doc, stateSize + stepSize * 3 + stepSize / 2); // room for three steps
     std::vector<std::vector<uint8_t>> states{Bytes(Doc)};
     for (int i = 1; i <= 6; ++i) {
         UnitTimeLengthChange(Doc, IntToWideQX(i * 100));

@@ -6,6 +6,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -500,9 +501,12 @@ protected:
 };
 
 TEST_F(SaveEndTest, LayoutAndHeaderRow) {
-    RunSaveEnd([](TFormSaveEnd& d) {
+    RunSaveEnd([this](TFormSaveEnd& d) {
         EXPECT_EQ(d.windowTitle(), "Save End");
-        EXPECT_EQ(d.size(), QSize(381, 305));
+        EXPECT_EQ(d.size(), QSize(381, 329));
+        // Where "Save test" writes, before it writes.
+        EXPECT_EQ(d.LabelTarget->toolTip(),
+                  QDir::toNativeSeparators(QString::fromStdString((Game / "DATA").string())));
         QStringList header;
         for (int c = 0; c < d.DGL->columnCount(); ++c)
             header << d.DGL->horizontalHeaderItem(c)->text();
@@ -516,31 +520,47 @@ TEST_F(SaveEndTest, LayoutAndHeaderRow) {
 }
 
 TEST_F(SaveEndTest, SaveTestWritesBothFilesAndComputesOncePerShowing) {
+    // The designer's view, which the visibility pass must give back.
+    auto viewIs = [this](float lon, float polar, float distance) {
+        EXPECT_EQ(Form->Cam.CamLongitude, lon);
+        EXPECT_EQ(Form->Cam.CamPolar, polar);
+        EXPECT_EQ(Form->Cam.CamDistance, distance);
+    };
+    Form->Cam.CamLongitude = 123;
+    Form->Cam.CamPolar = 67;
+    Form->Cam.CamDistance = 1800;
     RunSaveEnd([&](TFormSaveEnd& d) {
         QTest::mouseClick(d.BitBtnSaveTest, Qt::LeftButton);
         EXPECT_TRUE(Exported());
         EXPECT_EQ(d.Label1->text(), "21312");
-        // The build leaves the camera at its last direction; a second export reuses the build
-        // and so leaves a camera moved since then alone.
-        EXPECT_EQ(Form->Cam.CamLongitude, 355);
+        viewIs(123, 67, 1800);
+        // A second export reuses the build.
         Form->Cam.CamLongitude = 10;
         std::filesystem::remove(Game / "DATA" / "edit.map");
         QTest::mouseClick(d.BitBtnSaveTest, Qt::LeftButton);
         EXPECT_TRUE(Exported());
-        EXPECT_EQ(Form->Cam.CamLongitude, 10);
+        viewIs(10, 67, 1800);
         EXPECT_EQ(d.Label1->text(), "21312");
     });
     EXPECT_TRUE(Messages.empty());
     EXPECT_FALSE(Form->FormSaveEnd().Opt().Built); // discarded on hide
     EXPECT_NE(Form->LabelStatus->text().indexOf("edit.map"), -1);
+    // The next command takes it down.
+    Form->MM_View_Point->trigger();
+    EXPECT_EQ(Form->LabelStatus->text(), "");
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 
-    // A new showing computes again.
+    // A new showing computes again; a failed export gives the view back too, and the earlier
+    // success no longer stands in the status bar.
+    std::filesystem::remove(Game / "DATA" / "edit.map");
+    std::filesystem::create_directory(Game / "DATA" / "edit.map");
     RunSaveEnd([&](TFormSaveEnd& d) {
         EXPECT_EQ(d.Label1->text(), "0");
         QTest::mouseClick(d.BitBtnSaveTest, Qt::LeftButton);
-        EXPECT_EQ(Form->Cam.CamLongitude, 355);
+        viewIs(10, 67, 1800);
     });
+    ASSERT_EQ(Messages.size(), 1u);
+    EXPECT_EQ(Form->LabelStatus->text(), "");
 }
 
 TEST_F(SaveEndTest, CancelledProgressWritesNothing) {

@@ -7,12 +7,14 @@
 #include <QCursor>
 #include <QDialog>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QStackedWidget>
 #include <QTest>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <gtest/gtest.h>
 
 #include "editing/PanelPick.h"
@@ -20,6 +22,7 @@
 #include "platform/Panel3DWidget.h"
 #include "render/GR_DirectX.h"
 #include "render/VOper.h"
+#include "support/TempDir.h"
 #include "zones/WorldZone.h"
 
 namespace gm {
@@ -47,6 +50,38 @@ protected:
         return {static_cast<int>(std::lround(q.x)), static_cast<int>(std::lround(q.y))};
     }
 
+    // Makes current a unit that shows one of its triangles or lines where its centre lies on the
+    // sphere (the centre itself may float above the ground, as a tower's does); nullptr if none.
+    TgmWorldUnit* SelectPickableUnit(QPoint& at) {
+        for (TgmWorldUnit* u : Form.Doc.Units.List()) {
+            float lon = 0, polar = 0;
+            VecToSphere(Form.Doc.Units.CalcCentre(u), lon, polar);
+            at = PixelOf(
+                SphereToVec(DegToRadSigned(lon), DegToRadSigned(polar), Form.Doc.WorldRadius));
+            if (PickUnit(Form.Doc, Form.Cam, at.x(), at.y()) != u) continue;
+            // Clicks cycle through what lies there until the unit is the current one.
+            for (int i = 0; i < 4 && Form.Doc.Units.UnitCurrent() != u; ++i)
+                QTest::mouseClick(Form.Panel3D, Qt::LeftButton, {}, at);
+            return Form.Doc.Units.UnitCurrent() == u ? u : nullptr;
+        }
+        return nullptr;
+    }
+    // The name the Edit menu gives a unit: its description's file name.
+    static std::string NameOf(const TgmWorldUnit* unit) {
+        const std::u16string& path = unit->DescPath;
+        return QString::fromStdU16String(path.substr(path.find_last_of(u"\\/") + 1)).toStdString();
+    }
+    std::string Bytes() {
+        TBufQX buf;
+        Form.Doc.WorldWrite(buf);
+        return std::string(reinterpret_cast<const char*>(buf.Data),
+                           static_cast<std::size_t>(buf.Len));
+    }
+    void DragTo(QPoint from, QPoint to, int steps) {
+        for (int step = 1; step <= steps; ++step)
+            QTest::mouseMove(Form.Panel3D, from + (to - from) * step / steps);
+    }
+
     MemorySettingsStore Store;
     TFormMain Form{Store, AnsiToWideQX(GM_SOURCE_DIR "/examples"),
                    SettingsDefaults::Bundled(AnsiToWideQX(GM_SOURCE_DIR))};
@@ -63,27 +98,9 @@ TEST_F(PanelDragTest, RightDragCarriesTheCurrentUnitsCentreToTheCursor) {
     const std::string openedBytes(reinterpret_cast<const char*>(opened.Data),
                                   static_cast<std::size_t>(opened.Len));
 
-    // A unit that shows one of its triangles or lines where its centre lies on the sphere (the
-    // centre itself may float above the ground, as a tower's does).
-    TgmWorldUnit* unit = nullptr;
     QPoint from;
-    for (TgmWorldUnit* u : Form.Doc.Units.List()) {
-        float lon = 0, polar = 0;
-        VecToSphere(Form.Doc.Units.CalcCentre(u), lon, polar);
-        const QPoint at =
-            PixelOf(SphereToVec(DegToRadSigned(lon), DegToRadSigned(polar), Form.Doc.WorldRadius));
-        if (PickUnit(Form.Doc, Form.Cam, at.x(), at.y()) == u) {
-            unit = u;
-            from = at;
-            break;
-        }
-    }
+    TgmWorldUnit* unit = SelectPickableUnit(from);
     ASSERT_NE(unit, nullptr) << "no unit of the demo can be picked at its centre";
-
-    // Clicks cycle through what lies there until the unit is the current one.
-    for (int i = 0; i < 4 && Form.Doc.Units.UnitCurrent() != unit; ++i)
-        QTest::mouseClick(Form.Panel3D, Qt::LeftButton, {}, from);
-    ASSERT_EQ(Form.Doc.Units.UnitCurrent(), unit);
     EXPECT_EQ(Form.NotebookAction->currentWidget()->objectName(), "Unit");
     EXPECT_FALSE(Form.DocState.Modified());
 
@@ -114,7 +131,7 @@ TEST_F(PanelDragTest, RightDragCarriesTheCurrentUnitsCentreToTheCursor) {
 
     // The whole drag is one undo step, taken back by the Edit menu's key.
     EXPECT_EQ(Form.Commands().History().UndoCount(), 1u);
-    EXPECT_EQ(Form.MM_Edit_Undo->text(), "Undo Move unit");
+    EXPECT_EQ(Form.MM_Edit_Undo->text().toStdString(), "Undo Move unit " + NameOf(unit));
     QTest::keyClick(&Form, Qt::Key_Backspace, Qt::AltModifier);
     TBufQX undone;
     Form.Doc.WorldWrite(undone);
@@ -124,6 +141,59 @@ TEST_F(PanelDragTest, RightDragCarriesTheCurrentUnitsCentreToTheCursor) {
     EXPECT_FALSE(Form.DocState.Modified());
     ASSERT_NE(Form.Doc.Units.UnitCurrent(), nullptr); // the same place in the list, anew
     EXPECT_EQ(Form.NotebookAction->currentWidget()->objectName(), "Unit");
+    EXPECT_TRUE(Messages.empty());
+}
+
+TEST_F(PanelDragTest, SaveOrAKeyDuringADragMakeStepsOfTheirOwn) {
+    if (QGuiApplication::platformName() == "offscreen") GTEST_SKIP() << "needs a display";
+    const test::TempDir dir;
+    const std::string file = dir.File("mine.raw");
+    std::filesystem::copy_file(GM_SOURCE_DIR "/examples/worlds/demo.raw", file);
+    Form.OpenAtStart(AnsiToWideQX(file));
+    ASSERT_TRUE(Messages.empty()) << Messages.front();
+    ASSERT_TRUE(ShowAndSettle());
+    const std::string opened = Bytes();
+    QPoint from;
+    ASSERT_NE(SelectPickableUnit(from), nullptr);
+    const QPoint mid = from + QPoint(40, -30), to = from + QPoint(80, -60);
+
+    // Saved with the button still held: the half-moved world is the saved state.
+    QTest::mousePress(Form.Panel3D, Qt::RightButton, {}, from);
+    DragTo(from, mid, 3);
+    Form.Save1->trigger();
+    const std::string halfway = Bytes();
+    EXPECT_NE(halfway, opened);
+    EXPECT_EQ(test::TempDir::Read(file), halfway);
+    EXPECT_FALSE(Form.DocState.Modified());
+    DragTo(mid, to, 3);
+    QTest::mouseRelease(Form.Panel3D, Qt::RightButton, {}, to);
+    EXPECT_TRUE(Form.DocState.Modified());
+    QTest::keyClick(&Form, Qt::Key_Backspace, Qt::AltModifier);
+    EXPECT_TRUE(Bytes() == halfway);
+    EXPECT_FALSE(Form.DocState.Modified()); // closing now would rightly not ask
+    QTest::keyClick(&Form, Qt::Key_Backspace, Qt::AltModifier);
+    EXPECT_TRUE(Bytes() == opened);
+    EXPECT_TRUE(Form.DocState.Modified());
+
+    // Z with the button held: the zone is a step of its own after the drag's (the new zone is
+    // current then, so the rest of the drag moves nothing).
+    const TgmWorldUnit* unit = SelectPickableUnit(from);
+    ASSERT_NE(unit, nullptr);
+    const std::string moved = "Move unit " + NameOf(unit);
+    QCursor::setPos(Form.Panel3D->mapToGlobal(mid));
+    const std::size_t steps = Form.Commands().History().UndoCount();
+    QTest::mousePress(Form.Panel3D, Qt::RightButton, {}, from);
+    DragTo(from, mid, 3);
+    QTest::keyClick(&Form, Qt::Key_Z);
+    ASSERT_EQ(Form.Doc.Zones.ZoneCount(), 1);
+    DragTo(mid, to, 3);
+    QTest::mouseRelease(Form.Panel3D, Qt::RightButton, {}, to);
+    EXPECT_EQ(Form.Commands().History().UndoCount(), steps + 2);
+    for (const std::string& label : {std::string("Create zone 1"), moved}) {
+        EXPECT_EQ(Form.Commands().History().UndoLabel(), label);
+        QTest::keyClick(&Form, Qt::Key_Backspace, Qt::AltModifier);
+    }
+    EXPECT_TRUE(Bytes() == opened);
     EXPECT_TRUE(Messages.empty());
 }
 
@@ -175,7 +245,7 @@ TEST_F(PanelDragTest, KeysReachThePanelUnlessAnEditBoxHasTheFocus) {
 
     // The Edit menu's keys pass the panel by: Alt+Backspace takes the zone back, Ctrl+Y brings it
     // again; the view switches above were no steps.
-    EXPECT_EQ(Form.MM_Edit_Undo->text(), "Undo Create zone");
+    EXPECT_EQ(Form.MM_Edit_Undo->text(), "Undo Create zone 1");
     QTest::keyClick(&Form, Qt::Key_Backspace, Qt::AltModifier);
     EXPECT_EQ(Form.Doc.Zones.ZoneCount(), 0);
     EXPECT_FALSE(Form.DocState.Modified());
@@ -183,6 +253,50 @@ TEST_F(PanelDragTest, KeysReachThePanelUnlessAnEditBoxHasTheFocus) {
     QTest::keyClick(&Form, Qt::Key_Y, Qt::ControlModifier);
     EXPECT_EQ(Form.Doc.Zones.ZoneCount(), 1);
     EXPECT_TRUE(Form.MM_View_Zone->isChecked());
+}
+
+TEST_F(PanelDragTest, TheKeyboardComesBackToThePanelAndHeldKeysMakeOneObject) {
+    if (QGuiApplication::platformName() == "offscreen") GTEST_SKIP() << "needs a display";
+    ASSERT_TRUE(ShowAndSettle());
+    const float lon = Form.Cam.CamLongitude;
+    // Esc in a page field, or a click on the grey area beside the panel (the selection stays).
+    QWidget* beside = Form.findChild<QWidget*>("Panel3");
+    ASSERT_NE(beside, nullptr);
+    for (int way = 0; way < 2; ++way) {
+        Form.EditMainWorldRadius->setFocus();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return Form.EditMainWorldRadius->hasFocus(); }, 2000));
+        if (way == 0)
+            QTest::keyClick(Form.EditMainWorldRadius, Qt::Key_Escape);
+        else
+            QTest::mouseClick(beside, Qt::LeftButton, {}, QPoint(Form.Panel3D->width() + 5, 5));
+        EXPECT_FALSE(Form.EditMainWorldRadius->hasFocus()) << way;
+        QTest::keyClick(&Form, Qt::Key_Left);
+    }
+    EXPECT_FLOAT_EQ(Form.Cam.CamLongitude, Norm360(lon - 2));
+
+    // Ctrl+Z hides the zones and says so until they show again; the menu item says nothing.
+    QTest::keyClick(&Form, Qt::Key_Z, Qt::ControlModifier);
+    ASSERT_FALSE(Form.Flags.Zone);
+    EXPECT_EQ(Form.LabelStatus->text(), TFormMain::ZonesHiddenNote);
+    QTest::keyClick(&Form, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(Form.LabelStatus->text(), "");
+    Form.MM_View_Zone->trigger();
+    ASSERT_FALSE(Form.Flags.Zone);
+    EXPECT_EQ(Form.LabelStatus->text(), "");
+    Form.MM_View_Zone->trigger();
+
+    // Z held down: the repeats of the key make nothing more.
+    QCursor::setPos(Form.Panel3D->mapToGlobal(QPoint(400, 300)));
+    auto press = [this](bool repeat) {
+        QKeyEvent key(QEvent::KeyPress, Qt::Key_Z, Qt::NoModifier, "z", repeat);
+        QApplication::sendEvent(&Form, &key);
+    };
+    press(false);
+    for (int i = 0; i < 5; ++i)
+        press(true);
+    EXPECT_EQ(Form.Doc.Zones.ZoneCount(), 1);
+    press(false);
+    EXPECT_EQ(Form.Doc.Zones.ZoneCount(), 2);
 }
 
 TEST_F(PanelDragTest, AnotherWindowTakingTheFocusEndsADrag) {

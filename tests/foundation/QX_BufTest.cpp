@@ -112,6 +112,19 @@ TEST(TBufQX, GrowthReservesGrowBytes) {
     c.AddStr(std::string(257, 'x'));
     EXPECT_EQ(c.Len, 515);
     EXPECT_EQ(c.Capacity, 515 + 0x80000);
+
+    // Past 64 KiB the storage grows by half its length at least, whatever Grow says: writing
+    // 16 MiB byte by byte reallocates a few dozen times more, not once per Grow bytes.
+    TBufQX d;
+    int reallocations = 0;
+    for (int i = 0; i < (16 << 20); ++i) {
+        const int32_t before = d.Capacity;
+        d.AddByte(static_cast<uint8_t>(i));
+        reallocations += d.Capacity != before;
+    }
+    EXPECT_LE(reallocations, 256 + 30); // 256-byte steps to 64 KiB, then about 15
+    EXPECT_LE(d.Capacity, int64_t{d.Len} * 3 / 2 + 1);
+    EXPECT_EQ(d.Data[(16 << 20) - 1], static_cast<uint8_t>((16 << 20) - 1));
 }
 
 TEST(TBufQX, LenSetPullsPointerBack) {
