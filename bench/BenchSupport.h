@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "editing/BenchWorld.h"
+#include "BenchWorld.h"
 #include "render/ImageDecoder.h"
 
 namespace gm::bench {

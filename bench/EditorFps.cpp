@@ -16,6 +16,7 @@
 
 #include "editing/Settings.h"
 #include "editor/Form_Main.h"
+#include "editor/ProblemsDock.h"
 #include "foundation/Codec.h"
 
 int main(int argc, char** argv) {
@@ -58,5 +59,23 @@ int main(int argc, char** argv) {
         if (++ticks > seconds) app.quit();
     });
     sampler.start(1000);
+    // Halfway, the Problems dock checks the world: how long the window waits for it (the rest
+    // runs beside the frames) and when the list is there.
+    QElapsedTimer checking;
+    QTimer::singleShot(seconds * 500, [&] {
+        checking.start();
+        window.DockProblems->CheckNow();
+        std::printf("check started: the window waited %lld ms\n",
+                    static_cast<long long>(checking.elapsed()));
+    });
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (!checking.isValid() || window.DockProblems->Checking()) return;
+        std::printf("check done after %lld ms: %zu problems\n",
+                    static_cast<long long>(checking.elapsed()),
+                    window.DockProblems->Problems().size());
+        poll.stop();
+    });
+    poll.start(5);
     return QApplication::exec();
 }

@@ -26,24 +26,46 @@ function(gm_apply_warnings target)
     endif()
 endfunction()
 
-# gm_add_layer(<name> FOLDERS <dir>... [DEPS <target>...])
-# One static library from every .cpp of the given folders under src/.
+# gm_layer_include(<name> <folder>...)
+# The include folder of one layer: it holds only that layer's own folders (as links into src/), so
+# "#include "world/..."" compiles in a layer only when it links the world layer. Links are made at
+# configure time; where the system cannot link folders, they are copied.
+function(gm_layer_include name)
+    set(inc ${CMAKE_BINARY_DIR}/layer-include/${name})
+    foreach(folder IN LISTS ARGN)
+        get_filename_component(parent ${inc}/${folder} DIRECTORY)
+        file(MAKE_DIRECTORY ${parent})
+        if(NOT EXISTS ${inc}/${folder})
+            file(CREATE_LINK ${PROJECT_SOURCE_DIR}/src/${folder} ${inc}/${folder} SYMBOLIC
+                COPY_ON_ERROR)
+        endif()
+    endforeach()
+    set(${name}_INCLUDE ${inc} PARENT_SCOPE)
+endfunction()
+
+# gm_add_layer(<name> FOLDERS <dir>... [DEPS <target>...] [EXCLUDE <file>...])
+# One static library from every .cpp of the given folders under src/ (less the EXCLUDE names),
+# seeing only its own folders and those of the layers it links.
 function(gm_add_layer name)
-    cmake_parse_arguments(ARG "" "" "FOLDERS;DEPS" ${ARGN})
+    cmake_parse_arguments(ARG "" "" "FOLDERS;DEPS;EXCLUDE" ${ARGN})
     set(sources)
     foreach(folder IN LISTS ARG_FOLDERS)
         file(GLOB found CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/src/${folder}/*.cpp)
         list(APPEND sources ${found})
     endforeach()
+    foreach(excluded IN LISTS ARG_EXCLUDE)
+        list(FILTER sources EXCLUDE REGEX "/${excluded}$")
+    endforeach()
+    gm_layer_include(${name} ${ARG_FOLDERS})
     if(NOT sources)
         # A layer whose code has not arrived yet still stands in the graph.
         add_library(${name} INTERFACE)
-        target_include_directories(${name} INTERFACE ${PROJECT_SOURCE_DIR}/src)
+        target_include_directories(${name} INTERFACE ${${name}_INCLUDE})
         target_link_libraries(${name} INTERFACE ${ARG_DEPS})
         return()
     endif()
     add_library(${name} STATIC ${sources})
-    target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
+    target_include_directories(${name} PUBLIC ${${name}_INCLUDE})
     target_link_libraries(${name} PUBLIC ${ARG_DEPS})
     gm_apply_warnings(${name})
 endfunction()

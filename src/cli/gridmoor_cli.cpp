@@ -57,6 +57,8 @@ stderr.)";
 int main(int argc, char** argv) {
     CLI::App app{Description, "gridmoor-cli"};
     app.require_subcommand(1);
+    // Windows paths may start with a slash ("/worlds/a.raw"): only "--name" and "-n" are options.
+    app.allow_windows_style_options(false);
 
     std::string world, inFile, outFile, mapFile, optFile;
     gm::CliPlaceOptions place;

@@ -68,6 +68,8 @@ void SelectionApply(WorldDoc& doc, const SelectionMark& mark) {
 }
 
 UndoStack::UndoStack(WorldDoc& doc, std::size_t budgetBytes) : Doc_(doc), Budget_(budgetBytes) {
+    for (auto& part : Parts_)
+        part = std::make_shared<Bytes>();
     Reset(true);
 }
 
@@ -198,8 +200,8 @@ void UndoStack::ExtrasApply(const std::vector<UnitExtra>& older,
 
 void UndoStack::Recount() {
     std::size_t n = BaseExtras_.size() * sizeof(UnitExtra);
-    for (const Bytes& part : Parts_)
-        n += part.size();
+    for (const auto& part : Parts_)
+        n += part->size();
     for (const Step& step : Steps_)
         n += step.Size;
     Used_ = n;
@@ -209,7 +211,7 @@ void UndoStack::Reset(bool saved) {
     Steps_.clear();
     WriteParts(EditSections::All);
     for (int s = 0; s < WorldDoc::SectionCount; ++s)
-        Parts_[s].assign(Scratch_[s].Data, Scratch_[s].Data + Scratch_[s].Len);
+        PartMut(s).assign(Scratch_[s].Data, Scratch_[s].Data + Scratch_[s].Len);
     ReleaseScratch();
     BaseExtras_ = ExtrasTake();
     BaseSel_ = SelectionTake(Doc_);
@@ -258,7 +260,7 @@ bool UndoStack::Commit(const std::string& label, const std::string& mergeKey, ui
     uint32_t changed = 0;
     for (int s = 0; s < WorldDoc::SectionCount; ++s) {
         if (!(mask >> s & 1u)) continue;
-        PartChange change = Diff(s, Parts_[s], written(s));
+        PartChange change = Diff(s, Part(s), written(s));
         if (!change.Whole && change.Runs.empty()) continue;
         changed |= 1u << s;
         diffs.push_back(std::move(change));
@@ -283,11 +285,11 @@ bool UndoStack::Commit(const std::string& label, const std::string& mergeKey, ui
         std::vector<PartChange> changes;
         for (int s = 0; s < WorldDoc::SectionCount; ++s) {
             if (!(touched >> s & 1u)) continue;
-            Bytes start = Parts_[s];
+            Bytes start = Part(s);
             for (const PartChange& c : top.Changes)
                 if (c.Section == s) Apply(start, c, false);
-            if (changed >> s & 1u) Parts_[s].assign(written(s).begin(), written(s).end());
-            if (start != Parts_[s]) changes.push_back(Diff(s, start, Parts_[s]));
+            if (changed >> s & 1u) PartMut(s).assign(written(s).begin(), written(s).end());
+            if (start != Part(s)) changes.push_back(Diff(s, start, Part(s)));
         }
         ReleaseScratch();
         if (changes.empty()) {
@@ -311,7 +313,7 @@ bool UndoStack::Commit(const std::string& label, const std::string& mergeKey, ui
     Step step;
     step.Changes = std::move(diffs);
     for (const PartChange& c : step.Changes)
-        Apply(Parts_[c.Section], c, true);
+        Apply(PartMut(c.Section), c, true);
     ReleaseScratch();
     step.ExtrasAfter = ExtrasTake();
     step.SelBefore = before;
@@ -333,8 +335,8 @@ void UndoStack::CheckParts() {
     TBufQX whole;
     Doc_.WorldWrite(whole);
     Bytes joined;
-    for (const Bytes& part : Parts_)
-        joined.insert(joined.end(), part.begin(), part.end());
+    for (const auto& part : Parts_)
+        joined.insert(joined.end(), part->begin(), part->end());
     assert(joined.size() == std::size_t(whole.Len) &&
            std::equal(joined.begin(), joined.end(), whole.Data) &&
            "an edit changed a part of the world its commit did not name");
@@ -388,20 +390,39 @@ std::string UndoStack::RedoLabel() const {
 }
 
 void UndoStack::ReadDocument() {
-    Doc_.WorldClear();
+    WorldSnapshotRead(Snapshot(), Doc_);
+}
+
+WorldSnapshot UndoStack::Snapshot() const {
+    WorldSnapshot snapshot;
+    for (int s = 0; s < WorldDoc::SectionCount; ++s)
+        snapshot.Parts[s] = Parts_[s];
+    snapshot.Generation = Generation_;
+    return snapshot;
+}
+
+UndoStack::Bytes& UndoStack::PartMut(int s) {
+    // A snapshot being read elsewhere keeps the bytes it was given.
+    if (Parts_[s].use_count() > 1) Parts_[s] = std::make_shared<Bytes>(*Parts_[s]);
+    return *Parts_[s];
+}
+
+void WorldSnapshotRead(const WorldSnapshot& snapshot, WorldDoc& doc) {
+    doc.WorldClear();
     std::size_t total = 0;
-    for (const Bytes& part : Parts_)
-        total += part.size();
+    for (const auto& part : snapshot.Parts)
+        total += part ? part->size() : 0;
     TBufQX buf;
     if (total > 0) {
         buf.LenSet(static_cast<int32_t>(total));
         std::size_t at = 0;
-        for (const Bytes& part : Parts_) {
-            if (!part.empty()) std::memcpy(buf.Data + at, part.data(), part.size());
-            at += part.size();
+        for (const auto& part : snapshot.Parts) {
+            if (!part || part->empty()) continue;
+            std::memcpy(buf.Data + at, part->data(), part->size());
+            at += part->size();
         }
     }
-    Doc_.WorldRead(buf);
+    doc.WorldRead(buf);
 }
 
 bool UndoStack::Restore(const Step& step, bool forward, const std::vector<UnitExtra>& extras,
@@ -411,7 +432,7 @@ bool UndoStack::Restore(const Step& step, bool forward, const std::vector<UnitEx
     std::vector<UnitExtra> live = ExtrasTake();
     ExtrasOfCurrent() = live;
     for (const PartChange& c : step.Changes)
-        Apply(Parts_[c.Section], c, forward);
+        Apply(PartMut(c.Section), c, forward);
     try {
         ReadDocument();
         ExtrasApply(extras, live);
@@ -422,7 +443,7 @@ bool UndoStack::Restore(const Step& step, bool forward, const std::vector<UnitEx
     }
     // The state left behind was read from the same writer a moment ago.
     for (const PartChange& c : step.Changes)
-        Apply(Parts_[c.Section], c, !forward);
+        Apply(PartMut(c.Section), c, !forward);
     try {
         ReadDocument();
         ExtrasApply(live, {});

@@ -26,6 +26,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <span>
 #include <string>
 #include <vector>
@@ -62,6 +63,16 @@ struct SelectionMark {
 SelectionMark SelectionTake(const WorldDoc& doc);
 // Makes exactly the marked objects current; indices beyond the lists are ignored.
 void SelectionApply(WorldDoc& doc, const SelectionMark& mark);
+
+// The current state's file parts, shared with the stack until it changes them: another thread may
+// read a snapshot (for instance to check the world in the background) while editing goes on.
+struct WorldSnapshot {
+    std::array<std::shared_ptr<const std::vector<uint8_t>>, WorldDoc::SectionCount> Parts;
+    uint64_t Generation = 0; // the stack's Generation() when it was taken
+};
+
+// Reads a snapshot into doc (cleared first); raises as WorldRead does.
+void WorldSnapshotRead(const WorldSnapshot& snapshot, WorldDoc& doc);
 
 class UndoStack {
 public:
@@ -112,6 +123,8 @@ public:
     // Changes whenever the document changes through the stack (commit, undo, redo, reset), so a
     // backup writer can tell whether anything happened since its last copy.
     uint64_t Generation() const noexcept { return Generation_; }
+    // The state as the last commit, undo, redo or reset left it; costs no copy.
+    WorldSnapshot Snapshot() const;
 
 private:
     // What a unit holds beyond the world file: its "BB calc" result, which the end-file export
@@ -170,8 +183,11 @@ private:
 
     WorldDoc& Doc_;
     std::size_t Budget_;
-    std::array<Bytes, WorldDoc::SectionCount> Parts_; // the current state's file parts
-    std::vector<UnitExtra> BaseExtras_;               // extras of the oldest state kept
+    const Bytes& Part(int s) const { return *Parts_[s]; }
+    Bytes& PartMut(int s); // copies a part a snapshot still shares before it changes
+
+    std::array<std::shared_ptr<Bytes>, WorldDoc::SectionCount> Parts_; // the current state
+    std::vector<UnitExtra> BaseExtras_; // extras of the oldest state kept
     std::deque<Step> Steps_;
     std::size_t Current_ = 0; // steps done: the state after Steps_[Current_ - 1]
     std::size_t Saved_ = 0;

@@ -67,13 +67,18 @@ TFormMain::TFormMain(ISettingsStore& store, std::u16string startDir,
     FormSaveEnd_ = new TFormSaveEnd(Doc, Cam, Opts, this);
     FormSaveEnd_->SetMessageSink([this](const std::string& text) { ShowMessage(text); });
     FormSaveEnd_->SetProblemCheck([this] { return WorldCheck(Doc, ProblemCheckOptions()); });
-    DockProblems = new TProblemsDock([this] { return WorldCheck(Doc, ProblemCheckOptions()); },
-                                     [this](const CheckObject& object) {
-                                         if (!ProblemObjectSelect(Doc, Cam, object)) return;
-                                         PanelRefresh();
-                                         RedrawNow();
-                                     },
-                                     this);
+    DockProblems = new TProblemsDock(
+        [this]() -> TProblemsDock::CheckJob {
+            return [snapshot = Commands_.History().Snapshot(), options = ProblemCheckOptions()] {
+                return WorldCheckSnapshot(snapshot, options);
+            };
+        },
+        [this](const CheckObject& object) {
+            if (!ProblemObjectSelect(Doc, Cam, object)) return;
+            PanelRefresh();
+            RedrawNow();
+        },
+        this);
     addDockWidget(Qt::BottomDockWidgetArea, DockProblems);
     connect(FormSaveEnd_, &TFormSaveEnd::Exported, this, &TFormMain::SetStatus);
     StatusTimer_.setSingleShot(true);

@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <QtConcurrent/QtConcurrentRun>
 
 #include "foundation/Codec.h"
 
@@ -13,9 +14,9 @@ QString ProblemCountsText(const CheckCounts& counts) {
     return QString("Errors: %1   Warnings: %2").arg(counts.Errors).arg(counts.Warnings);
 }
 
-TProblemsDock::TProblemsDock(std::function<std::vector<CheckProblem>()> check,
+TProblemsDock::TProblemsDock(std::function<CheckJob()> prepare,
                              std::function<void(const CheckObject&)> select, QWidget* parent)
-    : QDockWidget("Problems", parent), Check_(std::move(check)), Select_(std::move(select)) {
+    : QDockWidget("Problems", parent), Prepare_(std::move(prepare)), Select_(std::move(select)) {
     setObjectName("DockProblems");
     auto* body = new QWidget(this);
     auto* layout = new QVBoxLayout(body);
@@ -38,6 +39,12 @@ TProblemsDock::TProblemsDock(std::function<std::vector<CheckProblem>()> check,
     connect(&Settle_, &QTimer::timeout, this, &TProblemsDock::CheckNow);
     connect(ListProblems, &QTreeWidget::itemActivated, this,
             [this](QTreeWidgetItem* item, int) { Activated(item); });
+    connect(&Watcher_, &QFutureWatcher<std::vector<CheckProblem>>::finished, this,
+            &TProblemsDock::Finished);
+}
+
+TProblemsDock::~TProblemsDock() {
+    Watcher_.waitForFinished(); // the job holds only its snapshot, but must end before the dock
 }
 
 void TProblemsDock::WorldChanged() {
@@ -46,7 +53,21 @@ void TProblemsDock::WorldChanged() {
 
 void TProblemsDock::CheckNow() {
     Settle_.stop();
-    Problems_ = Check_ ? Check_() : std::vector<CheckProblem>{};
+    if (Watcher_.isRunning()) {
+        Again_ = true;
+        return;
+    }
+    CheckJob job = Prepare_ ? Prepare_() : CheckJob();
+    if (!job) job = [] { return std::vector<CheckProblem>{}; };
+    Watcher_.setFuture(QtConcurrent::run(std::move(job)));
+}
+
+void TProblemsDock::Finished() {
+    Problems_ = Watcher_.result();
+    if (Again_) {
+        Again_ = false;
+        CheckNow();
+    }
     LabelCounts->setText(ProblemCountsText(CountProblems(Problems_)));
     ListProblems->clear();
     QList<QTreeWidgetItem*> rows;

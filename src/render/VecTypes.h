@@ -24,7 +24,11 @@ struct TSpherePos {
     float Heading = 0;   // 0 towards Polar 0, 90 towards increasing Longitude
 };
 
-inline TVec3 MakeVec3(float x, float y, float z) { return TVec3{x, y, z}; }
-inline TPoint2 MakePoint2(float x, float y) { return TPoint2{x, y}; }
+inline TVec3 MakeVec3(float x, float y, float z) {
+    return TVec3{x, y, z};
+}
+inline TPoint2 MakePoint2(float x, float y) {
+    return TPoint2{x, y};
+}
 
 } // namespace gm

@@ -33,6 +33,10 @@ CliResult RunCli(const TempDir& dir, const std::vector<std::string>& args) {
     for (const std::string& a : args)
         cmd += " " + Quote(a);
     cmd += " >" + Quote(out) + " 2>" + Quote(err);
+#ifdef _WIN32
+    // cmd.exe drops the first and last quote of a line that starts with one.
+    cmd = "\"" + cmd + "\"";
+#endif
     const int status = std::system(cmd.c_str());
     CliResult r;
 #ifdef _WIN32
@@ -42,11 +46,17 @@ CliResult RunCli(const TempDir& dir, const std::vector<std::string>& args) {
 #endif
     r.Out = TempDir::Read(out);
     r.Err = TempDir::Read(err);
+#ifdef _WIN32
+    // The console streams are text streams: lines end in CR LF there.
+    for (std::string* text : {&r.Out, &r.Err})
+        for (size_t at = 0; (at = text->find("\r\n", at)) != std::string::npos;)
+            text->erase(at, 1);
+#endif
     return r;
 }
 
 std::string UnitsDir() {
-    return std::string(GM_TEST_DATA) + "/units";
+    return std::filesystem::path(GM_TEST_DATA "/units").make_preferred().string();
 }
 
 nlohmann::ordered_json DumpWorld(const TempDir& dir, const std::string& world) {

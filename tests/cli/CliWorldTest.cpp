@@ -1,6 +1,7 @@
 // resave and place: what they write, and that a failure leaves no output file behind.
 
 #include <cmath>
+#include <filesystem>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -130,9 +131,12 @@ TEST_F(CliWorld, AFailingDescriptionNamesItsFileAndWritesNothing) {
         std::string Reason; // part of the reason
     };
     const std::vector<Case> cases = {
-        {"missing.txt@1,2", units + "/missing.txt", "TFileQX.Open. FileName="},
-        {"nopoint.txt@1,2", units + "/nopoint.txt", "has no point"},
-        {"nogroup.txt@1,2", units + "/nogroup.txt", "no key group"},
+        {"missing.txt@1,2", (std::filesystem::path(units) / "missing.txt").string(),
+         "TFileQX.Open. FileName="},
+        {"nopoint.txt@1,2", (std::filesystem::path(units) / "nopoint.txt").string(),
+         "has no point"},
+        {"nogroup.txt@1,2", (std::filesystem::path(units) / "nogroup.txt").string(),
+         "no key group"},
     };
     const std::string existing = Dir.Write("existing.raw", "keep me");
     for (const Case& c : cases) {

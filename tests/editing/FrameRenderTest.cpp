@@ -2,10 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include "doubles/RecordingDevice.h"
 #include "foundation/QX_Error.h"
 #include "render/Camera.h"
 #include "render/MemoryDecoder.h"
-#include "render/RecordingDevice.h"
 #include "render/Scene.h"
 #include "world/ViewFlags.h"
 #include "world/WorldDoc.h"

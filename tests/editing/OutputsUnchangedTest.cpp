@@ -15,7 +15,7 @@
 
 #include <gtest/gtest.h>
 
-#include "editing/BenchWorld.h"
+#include "BenchWorld.h"
 #include "editing/FrameRender.h"
 #include "foundation/Codec.h"
 #include "foundation/QX_Buf.h"
@@ -132,6 +132,11 @@ public:
 class OutputsUnchangedTest : public test::TempDirTest {};
 
 TEST_F(OutputsUnchangedTest, FilesFramesAndExportOfAGeneratedWorld) {
+#ifdef _WIN32
+    // The fingerprints pin the results of glibc's sin and cos; another C library may round a
+    // last bit differently. Round trips and exports are checked on every system elsewhere.
+    GTEST_SKIP() << "fingerprints of glibc's maths";
+#endif
     const std::string units = Dir.File("units");
     std::filesystem::create_directories(units);
     BenchWorldOptions options;

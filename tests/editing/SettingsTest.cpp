@@ -38,7 +38,7 @@ TEST(SettingsLoad, BundledDefaultsLieBelowTheGivenFolder) {
         EXPECT_EQ(s.UnitPath, u"/opt/gridmoor/examples/units");
         EXPECT_EQ(s.SkyhaulPath, u"/opt/gridmoor/examples/game");
     }
-#ifndef _WIN32
+#ifndef _WIN32 // the POSIX default: Windows' defaults are drive paths
     const SettingsDefaults d = SettingsDefaults::ForPlatform(u"/x");
     EXPECT_EQ(d.UnitPath, u"/x/examples/units");
 #endif

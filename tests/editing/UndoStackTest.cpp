@@ -297,6 +297,25 @@ TEST_F(UndoStackTest, StepsUndoAndRedoInOrderAndANewChangeDropsTheRedoSteps) {
     EXPECT_NE(Bytes(Doc), s2);
 }
 
+// A snapshot read on another thread keeps the state it was taken in while editing, undo and redo
+// go on, the changed parts included; a snapshot of the current state reads as the document.
+TEST_F(UndoStackTest, SnapshotsKeepTheirStateWhileTheStackMovesOn) {
+    UndoStack stack(Doc);
+    const std::vector<uint8_t> s0 = Bytes(Doc);
+    const WorldSnapshot first = stack.Snapshot();
+    MoveUnit(Doc, UnitAt(Doc, 1), 7.5f, -3.25f);
+    ASSERT_TRUE(stack.Commit("move", {}, EditSections::Points));
+    const std::vector<uint8_t> s1 = Bytes(Doc);
+    const WorldSnapshot second = stack.Snapshot();
+    ASSERT_TRUE(stack.Undo());
+    for (const auto& [snapshot, bytes] : {std::pair{&first, &s0}, std::pair{&second, &s1}}) {
+        WorldDoc read;
+        WorldSnapshotRead(*snapshot, read);
+        EXPECT_EQ(Bytes(read), *bytes);
+    }
+    EXPECT_NE(first.Generation, second.Generation);
+}
+
 TEST_F(UndoStackTest, ACommitWithoutAChangeIsNoStep) {
     UndoStack stack(Doc);
     const uint64_t generation = stack.Generation();

@@ -9,10 +9,10 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 
-#include "foundation/Codec.h"
 #include "editor/Form_About.h"
 #include "editor/Form_SaveEnd.h"
 #include "editor/Form_UnitPath.h"
+#include "foundation/Codec.h"
 #include "platform/Panel3DWidget.h"
 #include "support/TempDir.h"
 #include "zones/ZoneEdit.h"

@@ -12,6 +12,8 @@ namespace {
 namespace fs = std::filesystem;
 using PathResolverTest = test::TempDirTest;
 
+// Case is searched for only on case-sensitive file systems with "/" paths; Windows opens any
+// case and separator as written (WindowsFileTest).
 #ifndef _WIN32
 TEST_F(PathResolverTest, MatchesComponentsIgnoringCase) {
     Dir.Write("Data/Units/Tower.TXT", "x");

@@ -125,6 +125,7 @@ TEST_F(FileTest, BufferLoadsWholeFileOrRest) {
     EXPECT_EQ(b.Len, 0);
 }
 
+// POSIX modes; Windows' share modes have their own test (WindowsFileTest).
 #ifndef _WIN32
 TEST_F(FileTest, ReadOnlyFileLoads) {
     const std::string name = Dir.Write("locked.txt", "content");
@@ -192,6 +193,7 @@ TEST_F(FileTest, FilesSavedTogetherAreReplacedOnlyWhenAllAreWritten) {
     EXPECT_EQ(Entries(Dir.Path()), (std::vector<std::string>{"edit.map", "edit.opt"}));
 }
 
+// Modes and symbolic links are POSIX's; on Windows a replaced file takes the new file's attributes.
 #ifndef _WIN32
 TEST_F(FileTest, AtomicSaveKeepsModeAndLinks) {
     const std::string real = Dir.Write("real.txt", "1");

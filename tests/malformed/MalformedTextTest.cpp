@@ -154,8 +154,13 @@ TEST_F(MalformedDescTest, SelfIncludingDescriptions) {
     a.Groups = "KeyGroup=Sub\\B.TXT {\n}\n";
     Dir.Write("units/a.txt", a.Text());
     Dir.Write("units/sub/b.txt", "Back=..\\a.txt {\n}\n");
-    ExpectRefused("a.txt", "TBlockParQX.LoadFromFile. include cycle FileName=" +
-                               Dir.File("units/sub/../a.txt"));
+#ifdef _WIN32
+    // Windows opens names in the case they are asked for; elsewhere the case on disk is found.
+    const std::string second = Dir.File("units/Sub/../a.txt");
+#else
+    const std::string second = Dir.File("units/sub/../a.txt");
+#endif
+    ExpectRefused("a.txt", "TBlockParQX.LoadFromFile. include cycle FileName=" + second);
 }
 
 TEST_F(MalformedDescTest, IncludeThatIsAFolderOrMissing) {

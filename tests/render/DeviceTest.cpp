@@ -4,9 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include "doubles/RecordingDevice.h"
 #include "foundation/QX_Error.h"
 #include "render/NullDevice.h"
-#include "render/RecordingDevice.h"
 
 namespace gm {
 namespace {

@@ -4,8 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "MemoryDecoder.h"
+#include "doubles/RecordingDevice.h"
 #include "foundation/QX_Error.h"
-#include "render/RecordingDevice.h"
 #include "render/Scene.h"
 
 namespace gm {

@@ -4,8 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "MemoryDecoder.h"
+#include "doubles/RecordingDevice.h"
 #include "render/NullDevice.h"
-#include "render/RecordingDevice.h"
 #include "render/gm_Tex.h"
 
 namespace gm {

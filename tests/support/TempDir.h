@@ -17,7 +17,10 @@ public:
 
     const std::filesystem::path& Path() const noexcept { return Path_; }
     // Full path of a file inside the folder, as 8-bit text for the file layer.
-    std::string File(const std::string& name) const { return (Path_ / name).string(); }
+    // With the platform's separators, as the file layer names files in its messages.
+    std::string File(const std::string& name) const {
+        return (Path_ / name).make_preferred().string();
+    }
     // Writes bytes to a file inside the folder and returns its full path.
     std::string Write(const std::string& name, const std::string& bytes) const;
     static std::string Read(const std::string& path);

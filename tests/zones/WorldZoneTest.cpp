@@ -454,7 +454,13 @@ TEST_F(ZoneGraphTest, FileWithoutBlock2GivesNoNamesAndTheReason) {
     const std::string game = WriteWall("1 {\r\n    wall=1\r\n}\r\n");
     const ZoneGraphList list = ZoneGraphsLoad(game);
     EXPECT_TRUE(list.Names.empty());
-    EXPECT_NE(list.Error.find(Dir.File("Game/cfg/CD/gmwall.TXT")), std::string::npos) << list.Error;
+#ifdef _WIN32
+    // Windows opens the name as asked: the message names the file in the case the code asks for.
+    const std::string expected = Dir.File("Game/CFG/CD/GMWall.txt");
+#else
+    const std::string expected = Dir.File("Game/cfg/CD/gmwall.TXT");
+#endif
+    EXPECT_NE(list.Error.find(expected), std::string::npos) << list.Error;
     EXPECT_NE(list.Error.find("TBlockParQX.Block_Get. name=2"), std::string::npos) << list.Error;
 }
 

@@ -1,4 +1,4 @@
-#include "editing/BenchWorld.h"
+#include "BenchWorld.h"
 
 #include <algorithm>
 #include <cmath>

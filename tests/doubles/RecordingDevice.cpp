@@ -1,4 +1,4 @@
-#include "render/RecordingDevice.h"
+#include "doubles/RecordingDevice.h"
 
 #include <cstdio>
 #include <utility>
