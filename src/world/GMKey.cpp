@@ -613,8 +613,10 @@ void TKeyGroupList::LoadDesc(TBlockParQX& desc) {
 void TKeyGroupList::ReadGroups(TBufQX& buf) {
     CurrentGroup = Unit ? Unit->KeyGroupIndex() : 0;
     const uint32_t n = buf.GetDWord();
-    buf.TestCount(n, 2); // a name is at least its terminator
     for (uint32_t i = 0; i < n; ++i) {
+        // A string read past the end comes back empty, so a damaged count would make empty
+        // groups without end: a name is at least its terminator.
+        buf.TestGet(2);
         TKeyGroup* group = GroupInsert(GroupCount());
         group->Name = buf.GetWideStr();
     }

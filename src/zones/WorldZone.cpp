@@ -337,10 +337,9 @@ void ZoneStore::ZonesWriteEnd(TBufQX& buf) {
 void ZoneStore::ZonesRead(TBufQX& buf, int32_t version) {
     ClearAll();
     const uint32_t count = buf.GetDWord();
-    buf.TestCount(count, ZoneRecordMin(version));
     // Ordinals run 1..count in file order, so the table finds a zone without a scan.
     std::vector<TgmZone*> byOrdinal;
-    byOrdinal.reserve(count);
+    byOrdinal.reserve(buf.CountFitting(count, ZoneRecordMin(version)));
     for (uint32_t i = 0; i < count; ++i) {
         TgmZone* zone = ZoneAdd();
         byOrdinal.push_back(zone);
@@ -360,7 +359,6 @@ void ZoneStore::ZonesRead(TBufQX& buf, int32_t version) {
         ZoneUpdate(zone);
     }
     const uint32_t links = buf.GetDWord();
-    buf.TestCount(links, 12);
     const auto zoneOf = [&byOrdinal](uint32_t n) -> TgmZone* {
         return n >= 1 && n <= byOrdinal.size() ? byOrdinal[n - 1] : nullptr;
     };
