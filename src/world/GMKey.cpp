@@ -231,10 +231,14 @@ void TKeyGM::Load(const std::u16string& text) {
     };
     const uint64_t n = StrToUIntQX(item(0));
     const uint64_t rows = static_cast<uint64_t>(Rows_);
-    // Every key needs a duration and a value per group: a count the text cannot back is damage,
-    // and is rejected before the key grows to it.
-    if (n > 0 && (n > static_cast<uint64_t>(kInt32Max) || items.size() < 1 + n + rows * n))
-        RaiseQX("TKeyGM.Load");
+    // With groups, every key needs a value item per group after its duration: a count the text
+    // cannot back is damage, rejected before the key grows to it. Without groups a missing
+    // duration reads as 0 ("2" is two keys of duration 0); only a count far beyond the text's
+    // items is refused there, so a damaged one cannot grow the key without bound.
+    constexpr uint64_t kMissingDurationsMax = 65536;
+    const bool unbacked =
+        rows > 0 ? items.size() < 1 + n + rows * n : n + 1 > items.size() + kMissingDurationsMax;
+    if (n > 0 && (n > static_cast<uint64_t>(kInt32Max) || unbacked)) RaiseQX("TKeyGM.Load");
     // Growing copies the last entry into the new ones, as KeyInsert at the end would; a count
     // of 0 shrinks to one key and then fails as KeyDelete of the last key does.
     const int32_t count = n == 0 ? 1 : static_cast<int32_t>(n);
