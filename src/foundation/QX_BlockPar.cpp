@@ -25,6 +25,17 @@ std::string NoMessage(const char* what, int no, int count) {
     return std::string("TBlockParQX.") + what + ". no=" + std::to_string(int64_t(no) - count);
 }
 
+// Descriptions written for the original layout name their includes from the start folder (the
+// process's current folder); others name them from the including file's folder. The start folder
+// is tried first, so both layouts load; when neither holds the file, the including file's folder
+// names it in the open failure.
+std::string IncludePath(const std::string& includingFolder, const std::string& stored) {
+    const std::string fromStart = ResolvePathQX("", stored);
+    std::error_code ec;
+    if (std::filesystem::is_regular_file(fromStart.empty() ? "." : fromStart, ec)) return fromStart;
+    return ResolvePathQX(includingFolder, stored);
+}
+
 int CountKind(const TBlockParQX& b, int32_t kind) noexcept {
     int n = 0;
     for (TBlockParElQX* el = b.First(); el; el = el->Next)
@@ -255,7 +266,7 @@ void TBlockParQX::LoadFromBuf_r(TBufQX& buf, const std::u16string& pending, bool
             TBlockParQX* child = Block_Add(name);
             child->LoadFromBuf_r(buf, TrimQX(s.substr(brace + 1)), ansi, ctx, depth + 1);
             if (!include.empty())
-                child->LoadFile(ResolvePathQX(ctx.Folder, WideToAnsiQX(include)), ctx, depth + 1);
+                child->LoadFile(IncludePath(ctx.Folder, WideToAnsiQX(include)), ctx, depth + 1);
             continue;
         }
         if (s.find(u'}') != std::u16string::npos) return;

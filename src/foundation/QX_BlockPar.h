@@ -75,8 +75,9 @@ public:
     void Block_Delete(int no);
 
     // Reads 8-bit text, or UTF-16LE text after a byte-order mark, from buf's Pointer on. Include
-    // names in headers ("Name=file {") resolve against the current folder here, and against the
-    // including file's folder when loading from a file. Damage fails the load: a file that
+    // names in headers ("Name=file {") resolve against the current folder, and when no file is
+    // there, against the including file's folder (when loading from a file). Damage fails the
+    // load: a file that
     // includes itself ("include cycle"), nesting deeper than 256 blocks ("depth>256"), and more
     // than 256 files or 4 MiB read by one load ("files>256", "bytes>4194304", or the limits
     // given).
