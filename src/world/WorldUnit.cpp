@@ -160,7 +160,8 @@ void UnitStore::LoadDesc(TgmWorldUnit* u, const std::u16string& path, float long
                          float polar) {
     u->DescPath = path;
     TBlockParQX desc;
-    desc.LoadFromFile(ResolvePathQX(UnitPath, WideToAnsiQX(path)));
+    desc.LoadFromFile(ResolvePathQX(UnitPath, WideToAnsiQX(path)),
+                      {.LegacyCodePage = LegacyCodePage});
     TKeyGroupList* list = Keys_.KeyGroupListAdd(u);
     list->LoadDesc(desc);
     const std::vector<TPointGM*> pts = Points_.PointsLoadDesc(desc, u);

@@ -413,7 +413,7 @@ uint32_t ZoneItemFlagsSet(uint32_t flags, int bit, bool on) {
 
 // --- Graph names ----------------------------------------------------------------------------
 
-ZoneGraphList ZoneGraphsLoad(const std::string& skyhaulPath) {
+ZoneGraphList ZoneGraphsLoad(const std::string& skyhaulPath, const std::string& legacyCodePage) {
     ZoneGraphList result;
     if (skyhaulPath.empty()) return result;
     const std::string path = ResolvePathQX(skyhaulPath, "\\CFG\\CD\\GMWall.txt");
@@ -421,7 +421,7 @@ ZoneGraphList ZoneGraphsLoad(const std::string& skyhaulPath) {
     if (!std::filesystem::is_regular_file(std::filesystem::path(path), ec)) return result;
     try {
         TBlockParQX file;
-        file.LoadFromFile(path);
+        file.LoadFromFile(path, {.LegacyCodePage = legacyCodePage});
         const TBlockParQX* block = file.Block_Get(u"2");
         for (const TBlockParElQX* el = block->First(); el; el = el->Next)
             if (el->Kind == TBlockParElQX::KindPar) result.Names.push_back(el->Name);
