@@ -31,8 +31,9 @@ public:
     // Bytes of key samples an export may make. Under the fuzzer's instrumentation a sample costs
     // about a microsecond, so RunFuzzInput sets a budget that keeps the time-out meaning a hang;
     // exports beyond it are skipped there (sampling works alike for a few samples and for
-    // millions). Replays have none.
-    int64_t SampleBudget = std::numeric_limits<int64_t>::max();
+    // millions). Replays keep a budget too: the product's pool may reach a gigabyte, which a
+    // corpus of damaged worlds would otherwise sample again and again.
+    int64_t SampleBudget = int64_t{64} << 20;
     // Bytes of parameter-block text a load may read, includes counted. Instrumented, each byte
     // costs some 60 bytes of memory and a few hundred nanoseconds, so texts beyond it are skipped
     // while fuzzing (the reader and its limits work alike for small and big texts). Replays have

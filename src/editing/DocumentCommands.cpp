@@ -31,6 +31,7 @@ DocumentCommands::DocumentCommands(WorldDoc& doc, Camera& camera, ViewFlags& fla
 
 void DocumentCommands::UnitPathFromSettings() {
     Doc_.Units.UnitPath = WideToAnsiQX(Settings_.UnitPath);
+    Doc_.Units.LegacyCodePage = WideToAnsiQX(Settings_.LegacyCodePage);
 }
 
 // --- File menu ---

@@ -178,8 +178,8 @@ PanelResult PanelInteraction::MouseMove(const PanelMouse& m) {
 PanelResult PanelInteraction::MouseUp(const PanelMouse& m) {
     PanelResult r;
     if (m.Button == PanelButton::Right && Dragging()) {
-        // The Zone page shows the radius: after a resize it must show the new one.
-        r.Refresh = DragZone_ == 2;
+        // No page refresh: filling the Zone page stores its radius text back, which would round
+        // the dragged radius and record a second undo step.
         EndDrags();
         r.Cursor = PanelCursor::Normal;
         return r;

@@ -1,6 +1,7 @@
 #include "editing/Settings.h"
 
 #include "foundation/Codec.h"
+#include "foundation/LegacyText.h"
 #include "foundation/QX_Str.h"
 
 #include <algorithm>
@@ -91,6 +92,8 @@ void Settings::Load(const ISettingsStore& store, const SettingsDefaults& default
     WLFront = store.ReadInt(SettingWLFront).value_or(WLFrontDefault);
     WLBack = store.ReadInt(SettingWLBack).value_or(WLBackDefault);
     StartDir = ReadStrOr(store, SettingStartDir, u"");
+    LegacyCodePage = ReadStrOr(store, SettingLegacyCodePage, u"Windows-1252");
+    if (LegacyCodePage.empty()) LegacyCodePage = u"Windows-1252";
 }
 
 void Settings::SaveUnitPath(ISettingsStore& store) const {
@@ -115,6 +118,10 @@ void Settings::SaveWLBack(ISettingsStore& store) const {
 
 void Settings::SaveStartDir(ISettingsStore& store) const {
     store.WriteStr(SettingStartDir, StartDir);
+}
+
+void Settings::SaveLegacyCodePage(ISettingsStore& store) const {
+    store.WriteStr(SettingLegacyCodePage, LegacyCodePage);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -165,6 +172,12 @@ std::optional<std::u16string> StartDirFromText(const std::u16string& text,
     std::u16string dir = OptionsPathFromText(text, false);
     if (dir == OptionsPathFromText(inUse, false)) return std::nullopt;
     return dir;
+}
+
+std::optional<std::u16string> LegacyCodePageFromText(const std::u16string& text) {
+    std::u16string name = TrimQX(text);
+    if (name.empty() || !LegacyCodePageKnownQX(WideToAnsiQX(name))) return std::nullopt;
+    return name;
 }
 
 void OptionsApply(const OptionsTexts& texts, Settings& settings, ISettingsStore& store,

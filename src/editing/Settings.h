@@ -70,6 +70,8 @@ inline constexpr std::string_view SettingWLFront = "WLFront";
 inline constexpr std::string_view SettingWLBack = "WLBack";
 // The start folder chosen in Options; missing or empty: found at each start.
 inline constexpr std::string_view SettingStartDir = "StartDir";
+// The code page of 8-bit description text that is not UTF-8 (texts saved on Windows).
+inline constexpr std::string_view SettingLegacyCodePage = "LegacyCodePage";
 
 class Settings {
 public:
@@ -90,6 +92,7 @@ public:
     uint32_t WLFront = WLFrontDefault;
     uint32_t WLBack = WLBackDefault;
     std::u16string StartDir; // where "bg.jpg" and textures are looked up; empty: automatic
+    std::u16string LegacyCodePage = u"Windows-1252"; // of 8-bit text that is not UTF-8
 
     // Reads all five values; anything missing, of the wrong type or too long gets its default.
     // The count is kept within WLCountMin..WLCountMax. Nothing is written.
@@ -101,6 +104,7 @@ public:
     void SaveWLFront(ISettingsStore& store) const;
     void SaveWLBack(ISettingsStore& store) const;
     void SaveStartDir(ISettingsStore& store) const;
+    void SaveLegacyCodePage(ISettingsStore& store) const;
 };
 
 // --- The Options dialog's field rules ---
@@ -125,6 +129,10 @@ std::optional<uint32_t> ColourFromText(const std::u16string& text);
 // "found at each start".
 std::optional<std::u16string> StartDirFromText(const std::u16string& text,
                                                const std::u16string& inUse);
+
+// The code page field: the trimmed name when the converter knows it, else nullopt (the dialog
+// then says so and keeps the setting).
+std::optional<std::u16string> LegacyCodePageFromText(const std::u16string& text);
 
 // The five texts of the dialog's fields.
 struct OptionsTexts {

@@ -251,7 +251,8 @@ void TFormMain::MM_Options_OptionsClick() {
 }
 
 void TFormMain::LoadZoneGraphs() {
-    const ZoneGraphList graphs = ZoneGraphsLoad(WideToAnsiQX(Opts.SkyhaulPath));
+    const ZoneGraphList graphs =
+        ZoneGraphsLoad(WideToAnsiQX(Opts.SkyhaulPath), WideToAnsiQX(Opts.LegacyCodePage));
     // Refilling the list must not pass for an edit of the current zone's graph.
     const QSignalBlocker quiet(ComboBoxZoneGraph);
     const QString text = ComboBoxZoneGraph->currentText();

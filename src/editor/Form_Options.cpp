@@ -5,6 +5,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QShowEvent>
 #include <QString>
@@ -62,6 +63,11 @@ TFormOptions::TFormOptions(Settings& settings, ISettingsStore& store, QWidget* p
     EditStartDir->setToolTip(QStringLiteral(
         "Where bg.jpg and the textures of unit descriptions are looked up. Leave empty to use "
         "the current folder when it holds bg.jpg, else the bundled examples."));
+    EditLegacyCodePage = AddField(pathGrid, 3, Label7, "Label7", QStringLiteral("Code page:"),
+                                  "EditLegacyCodePage", 120);
+    EditLegacyCodePage->setToolTip(QStringLiteral(
+        "How descriptions and GMWall.txt saved on Windows are read when their text is not UTF-8, "
+        "for example Windows-1252 or Windows-1251. They are written back the same way."));
 
     QGridLayout* lineGrid = nullptr;
     TabSheet2 = MakePage("TabSheet2", lineGrid);
@@ -104,9 +110,21 @@ void TFormOptions::FormShow() {
     EditWLFront->setText(ToQ(texts.WLFront));
     EditWLBack->setText(ToQ(texts.WLBack));
     EditStartDir->setText(ToQ(StartDirInUse_));
+    EditLegacyCodePage->setText(ToQ(Settings_.LegacyCodePage));
 }
 
 void TFormOptions::BitBtn1Click() {
+    const std::optional<std::u16string> codePage =
+        LegacyCodePageFromText(FromQ(EditLegacyCodePage));
+    if (!codePage) {
+        // Nothing is taken: the user corrects the name and presses OK again.
+        QMessageBox::warning(this, windowTitle(),
+                             "Unknown code page: " + EditLegacyCodePage->text().trimmed() +
+                                 "; use a name such as Windows-1252 or Windows-1251");
+        return;
+    }
+    Settings_.LegacyCodePage = *codePage;
+    Settings_.SaveLegacyCodePage(Store_);
     const OptionsTexts texts{FromQ(EditUnitPath), FromQ(EditSkyhaulPath), FromQ(EditWLCount),
                              FromQ(EditWLFront), FromQ(EditWLBack)};
     OptionsApply(texts, Settings_, Store_);

@@ -36,6 +36,8 @@ public:
     QLineEdit* EditSkyhaulPath = nullptr;
     QLabel* Label6 = nullptr;
     QLineEdit* EditStartDir = nullptr; // the start folder in use; empty: found at each start
+    QLabel* Label7 = nullptr;
+    QLineEdit* EditLegacyCodePage = nullptr; // code page of 8-bit text that is not UTF-8
     QLineEdit* EditWLCount = nullptr;
     QLineEdit* EditWLFront = nullptr;
     QLineEdit* EditWLBack = nullptr;

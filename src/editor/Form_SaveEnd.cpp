@@ -160,6 +160,9 @@ void TFormSaveEnd::BitBtnSaveTestClick() {
         Camera_ = view;
     }
     progress.reset();
+    // The figure belongs to the optimisation, not to the files: once computed it shows, even
+    // when writing them then fails.
+    if (Opt_.Built) Label1->setText(QString::number(Opt_.Size));
     if (!error.empty()) {
         if (Sink_)
             Sink_(error);

@@ -1,6 +1,7 @@
 #include "foundation/QX_BlockPar.h"
 
 #include "foundation/Codec.h"
+#include "foundation/LegacyText.h"
 #include "foundation/PathResolver.h"
 #include "foundation/QX_Buf.h"
 #include "foundation/QX_Error.h"
@@ -23,6 +24,17 @@ constexpr int MaxDepth = 256;
 std::string NoMessage(const char* what, int no, int count) {
     // The number shown is how far past the last element of that kind the request was.
     return std::string("TBlockParQX.") + what + ". no=" + std::to_string(int64_t(no) - count);
+}
+
+// Descriptions written for the original layout name their includes from the start folder (the
+// process's current folder); others name them from the including file's folder. The start folder
+// is tried first, so both layouts load; when neither holds the file, the including file's folder
+// names it in the open failure.
+std::string IncludePath(const std::string& includingFolder, const std::string& stored) {
+    const std::string fromStart = ResolvePathQX("", stored);
+    std::error_code ec;
+    if (std::filesystem::is_regular_file(fromStart.empty() ? "." : fromStart, ec)) return fromStart;
+    return ResolvePathQX(includingFolder, stored);
 }
 
 int CountKind(const TBlockParQX& b, int32_t kind) noexcept {
@@ -171,8 +183,9 @@ void TBlockParQX::Block_Delete(int no) {
 
 // --- reading ---
 
-void TBlockParQX::LoadFromBuf(TBufQX& buf) {
+void TBlockParQX::LoadFromBuf(TBufQX& buf, const BlockParLimits& limits) {
     LoadCtx ctx;
+    ctx.Limits = limits;
     LoadBuf(buf, ctx, 0);
 }
 
@@ -184,12 +197,21 @@ void TBlockParQX::LoadFromFile(const std::string& fileName, const BlockParLimits
 
 void TBlockParQX::LoadBuf(TBufQX& buf, LoadCtx& ctx, int depth) {
     if (int64_t(buf.Len) - buf.Pointer <= 2) return;
-    bool ansi = true;
-    if (buf.GetWord() == 0xFEFF)
-        ansi = false;
-    else
+    TextForm form = TextForm::Utf16;
+    if (buf.GetWord() != 0xFEFF) {
         buf.Pointer -= 2;
-    LoadFromBuf_r(buf, std::u16string(), ansi, ctx, depth);
+        // Text saved in a Windows code page is seldom valid UTF-8; read as UTF-8 it would lose
+        // every non-ASCII character.
+        const std::string_view rest(reinterpret_cast<const char*>(buf.Data) + buf.Pointer,
+                                    static_cast<std::size_t>(buf.Len - buf.Pointer));
+        form = IsUtf8QX(rest) ? TextForm::Utf8 : TextForm::Legacy;
+    }
+    // The top level remembers how its text came, so saving writes it back the same way.
+    if (depth == 0 && Form_ == TextForm::System && form != TextForm::Utf16) {
+        Form_ = form;
+        CodePage_ = ctx.Limits.LegacyCodePage;
+    }
+    LoadFromBuf_r(buf, std::u16string(), form, ctx, depth);
 }
 
 void TBlockParQX::LoadFile(const std::string& fileName, LoadCtx& ctx, int depth) {
@@ -226,8 +248,9 @@ void TBlockParQX::LoadFile(const std::string& fileName, LoadCtx& ctx, int depth)
 
 // Reads the elements of this block line by line until its own "}" or the end of the input.
 // `pending` is the text after the "{" of this block's header, used as its first line.
-void TBlockParQX::LoadFromBuf_r(TBufQX& buf, const std::u16string& pending, bool ansi, LoadCtx& ctx,
-                                int depth) {
+void TBlockParQX::LoadFromBuf_r(TBufQX& buf, const std::u16string& pending, TextForm form,
+                                LoadCtx& ctx, int depth) {
+    const bool ansi = form != TextForm::Utf16;
     bool first = true;
     // UTF-16 text ends where fewer than two bytes are left: a stray last byte is no line.
     while (ansi ? !buf.IsEnd() : int64_t(buf.Len) - buf.Pointer >= 2) {
@@ -235,7 +258,10 @@ void TBlockParQX::LoadFromBuf_r(TBufQX& buf, const std::u16string& pending, bool
         if (first && !pending.empty())
             s = pending;
         else
-            s = ansi ? AnsiToWideQX(buf.GetLine()) : buf.GetWideLine();
+            s = form == TextForm::Utf16 ? buf.GetWideLine()
+                : form == TextForm::Legacy
+                    ? LegacyToWideQX(buf.GetLine(), ctx.Limits.LegacyCodePage)
+                    : Utf8ToWideQX(buf.GetLine());
         first = false;
         s = TrimQX(DelCommentQX(TrimQX(s)));
 
@@ -253,9 +279,9 @@ void TBlockParQX::LoadFromBuf_r(TBufQX& buf, const std::u16string& pending, bool
             if (depth >= MaxDepth)
                 RaiseQX("TBlockParQX.LoadFromBuf_r. depth>" + std::to_string(MaxDepth));
             TBlockParQX* child = Block_Add(name);
-            child->LoadFromBuf_r(buf, TrimQX(s.substr(brace + 1)), ansi, ctx, depth + 1);
+            child->LoadFromBuf_r(buf, TrimQX(s.substr(brace + 1)), form, ctx, depth + 1);
             if (!include.empty())
-                child->LoadFile(ResolvePathQX(ctx.Folder, WideToAnsiQX(include)), ctx, depth + 1);
+                child->LoadFile(IncludePath(ctx.Folder, WideToAnsiQX(include)), ctx, depth + 1);
             continue;
         }
         if (s.find(u'}') != std::u16string::npos) return;
@@ -267,21 +293,32 @@ void TBlockParQX::LoadFromBuf_r(TBufQX& buf, const std::u16string& pending, bool
 // --- writing ---
 
 void TBlockParQX::SaveToBuf(TBufQX& buf) const {
-    SaveEls(buf, 0);
+    SaveEls(buf, 0, *this);
 }
 
-void TBlockParQX::SaveEls(TBufQX& buf, int depth) const {
+std::string TBlockParQX::Encode(std::u16string_view text) const {
+    switch (Form_) {
+    case TextForm::Utf8:
+        return WideToUtf8QX(text);
+    case TextForm::Legacy:
+        return WideToLegacyQX(text, CodePage_);
+    default:
+        return WideToAnsiQX(text);
+    }
+}
+
+void TBlockParQX::SaveEls(TBufQX& buf, int depth, const TBlockParQX& root) const {
     const std::string indent(static_cast<std::size_t>(depth) * 4, ' ');
     for (TBlockParElQX* el = First(); el; el = el->Next) {
         if (el->Kind == TBlockParElQX::KindBlock) {
             // A header "= {" (or "=file {") reads as a block without a name; " {" would not
             // read back at all.
-            const std::string name = el->Name.empty() ? "=" : WideToAnsiQX(el->Name);
+            const std::string name = el->Name.empty() ? "=" : root.Encode(el->Name);
             buf.AddStr(indent + name + " {\r\n");
-            if (el->Block) el->Block->SaveEls(buf, depth + 1);
+            if (el->Block) el->Block->SaveEls(buf, depth + 1, root);
             buf.AddStr(indent + "}\r\n");
         } else {
-            buf.AddStr(indent + WideToAnsiQX(el->Name) + "=" + WideToAnsiQX(el->Value) + "\r\n");
+            buf.AddStr(indent + root.Encode(el->Name) + "=" + root.Encode(el->Value) + "\r\n");
         }
     }
 }

@@ -4,6 +4,7 @@
 // lookup by name takes the first match in list order. Parameters and blocks are looked up, counted
 // and indexed separately (indexes from 0). Loading appends; it never clears first.
 
+#include "foundation/LegacyText.h"
 #include "foundation/QX_List.h"
 
 #include <cstdint>
@@ -37,9 +38,11 @@ public:
 // What one load from a file may read. Files that each include the next several times multiply
 // without a cycle (four files of thirty includes each would read 810000 files), and every byte
 // read becomes tree memory (a line "a=b" of four bytes costs a parameter of some 150 bytes).
+// Also how 8-bit text that is not UTF-8 is read: in this legacy code page.
 struct BlockParLimits {
     int Files = 256;
     int64_t Bytes = 4 * 1024 * 1024;
+    std::string LegacyCodePage = DefaultLegacyCodePage;
 };
 
 class TBlockParQX {
@@ -75,15 +78,19 @@ public:
     void Block_Delete(int no);
 
     // Reads 8-bit text, or UTF-16LE text after a byte-order mark, from buf's Pointer on. Include
-    // names in headers ("Name=file {") resolve against the current folder here, and against the
-    // including file's folder when loading from a file. Damage fails the load: a file that
+    // names in headers ("Name=file {") resolve against the current folder, and when no file is
+    // there, against the including file's folder (when loading from a file). Damage fails the
+    // load: a file that
     // includes itself ("include cycle"), nesting deeper than 256 blocks ("depth>256"), and more
     // than 256 files or 4 MiB read by one load ("files>256", "bytes>4194304", or the limits
     // given).
-    void LoadFromBuf(TBufQX& buf);
+    // 8-bit text that is not valid UTF-8 is read in the limits' legacy code page, and written
+    // back in it; text that is, as UTF-8.
+    void LoadFromBuf(TBufQX& buf, const BlockParLimits& limits = {});
     void LoadFromFile(const std::string& fileName, const BlockParLimits& limits = {});
     // Writes 8-bit text: four spaces per level, Name=Value and "Name {" ... "}", CR LF line ends;
-    // a block without a name is written "= {", which reads back as one.
+    // a block without a name is written "= {", which reads back as one. Text is written in the
+    // encoding the first load's text came in (the system code page when nothing was loaded).
     void SaveToBuf(TBufQX& buf) const;
     void SaveToFile(const std::string& fileName) const; // atomic replace
 
@@ -91,13 +98,17 @@ private:
     struct LoadCtx;
     void LoadBuf(TBufQX& buf, LoadCtx& ctx, int depth);
     void LoadFile(const std::string& fileName, LoadCtx& ctx, int depth);
-    void LoadFromBuf_r(TBufQX& buf, const std::u16string& pending, bool ansi, LoadCtx& ctx,
+    enum class TextForm { System, Utf8, Legacy, Utf16 };
+    void LoadFromBuf_r(TBufQX& buf, const std::u16string& pending, TextForm form, LoadCtx& ctx,
                        int depth);
-    void SaveEls(TBufQX& buf, int depth) const;
+    std::string Encode(std::u16string_view text) const;
+    void SaveEls(TBufQX& buf, int depth, const TBlockParQX& root) const;
     TBlockParElQX* FindEl(int32_t kind, const std::u16string& name) const noexcept;
     TBlockParElQX* NthEl(int32_t kind, int no) const noexcept;
 
     ListQX<TBlockParElQX> Els_;
+    TextForm Form_ = TextForm::System; // of the first text loaded at the top level
+    std::string CodePage_;             // its legacy code page
 };
 
 } // namespace gm

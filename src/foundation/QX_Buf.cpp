@@ -94,10 +94,10 @@ void TBufQX::TestGet(int32_t pos, int32_t len) const {
         RaiseQX("TBufQX.TestGet. sme=" + std::to_string(pos) + " len=" + std::to_string(len));
 }
 
-void TBufQX::TestCount(uint32_t count, int32_t minRecordBytes) const {
-    const int64_t need = int64_t(count) * std::max<int32_t>(minRecordBytes, 0);
+uint32_t TBufQX::CountFitting(uint32_t count, int32_t minRecordBytes) const {
     const int64_t left = std::max<int64_t>(int64_t(Len) - Pointer, 0);
-    if (need > left) RaiseQX("TBufQX.TestGet. len=" + std::to_string(need));
+    const int64_t fit = left / std::max<int32_t>(minRecordBytes, 1);
+    return static_cast<uint32_t>(std::min<int64_t>(count, fit));
 }
 
 // --- puts: little-endian, packed, written byte by byte so the host's byte order never matters ---

@@ -32,9 +32,10 @@ public:
     void TestAddLenBuf(int32_t pos, int32_t addlen);
     void TestGet(int32_t len) const;
     void TestGet(int32_t pos, int32_t len) const;
-    // Before creating `count` records of at least `minRecordBytes` each: fails with the TestGet
-    // message when the bytes left cannot hold them, so a damaged count allocates nothing.
-    void TestCount(uint32_t count, int32_t minRecordBytes) const;
+    // How many of `count` records of at least `minRecordBytes` each the bytes left can hold: a
+    // bound for reserving memory ahead of a read loop, which a damaged count cannot inflate. The
+    // loop itself fails with the first value that does not fit.
+    uint32_t CountFitting(uint32_t count, int32_t minRecordBytes) const;
 
     void AddByte(uint8_t v);
     void AddBool(bool v);

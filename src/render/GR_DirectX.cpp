@@ -243,12 +243,12 @@ bool IntersectTriangle(const TVec3& orig, const TVec3& dir, const TVec3& p0, con
 
     const TVec3 qvec = Vec3Cross(tvec, edge1);
     const float vv = Vec3Dot(dir, qvec);
-    if (vv < 0 || uu + vv > det) return false;
+    if (vv < 0 || static_cast<double>(uu) + vv > det) return false;
 
-    const float inv = 1.0f / det;
-    t = Vec3Dot(edge2, qvec) * inv;
-    u = uu * inv;
-    v = vv * inv;
+    const double inv = 1.0 / det;
+    t = Stored(Vec3Dot(edge2, qvec) * inv);
+    u = Stored(uu * inv);
+    v = Stored(vv * inv);
     return true;
 }
 

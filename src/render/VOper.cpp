@@ -14,6 +14,16 @@ inline float Stored(double x) {
     return static_cast<float>(x);
 }
 
+// Sines and cosines of stored angles are intermediates: a float argument would otherwise pick
+// the float overloads and round them to 32 bits before they enter the products.
+inline double SinD(double x) {
+    return std::sin(x);
+}
+
+inline double CosD(double x) {
+    return std::cos(x);
+}
+
 inline float ClampUnit(float x) {
     return std::clamp(x, -1.0f, 1.0f);
 }
@@ -93,12 +103,12 @@ void SphereMove(float& longitude, float& polar, float& heading, float r, float d
     if (!std::isfinite(f)) f = 0;
     const float d = Stored(DegToRadSigned(polar));
 
-    const double cd = std::cos(d), sd = std::sin(d);
-    const double cf = std::cos(f), sf = std::sin(f);
-    const double ch = std::cos(h);
+    const double cd = CosD(d), sd = SinD(d);
+    const double cf = CosD(f), sf = SinD(f);
+    const double ch = CosD(h);
 
     const float e = Stored(ArcCosD(cd * cf + sd * sf * ch));
-    const double m = static_cast<double>(e) < 0.00001 ? 100000000.0 : 1 / std::sin(e);
+    const double m = static_cast<double>(e) < 0.00001 ? 100000000.0 : 1 / SinD(e);
     const float w = ClampUnit(Stored((sd * cf - cd * sf * ch) * m));
     const float a = Stored(ArcCosD(w));
     const float dd = ClampUnit(Stored((sf * cd - cf * sd * ch) * m));
@@ -136,9 +146,9 @@ void SphereBearing(float& relBearing, float& dist, float lon1, float polar1, flo
     const float h = Stored(DegToRadSigned(polar1));
     const float l = Stored(DegToRadSigned(Norm360(lon2 - lon1)));
 
-    const double cg = std::cos(g), sg = std::sin(g);
-    const double chh = std::cos(h), shh = std::sin(h);
-    const double cl = std::cos(l);
+    const double cg = CosD(g), sg = SinD(g);
+    const double chh = CosD(h), shh = SinD(h);
+    const double cl = CosD(l);
 
     const float u = ClampUnit(Stored(cg * chh + sg * shh * cl));
     const float v = Stored(ArcCosD(u));
@@ -147,7 +157,7 @@ void SphereBearing(float& relBearing, float& dist, float lon1, float polar1, flo
         relBearing = 0;
         return;
     }
-    const float b = ClampUnit(Stored((shh * cg - chh * sg * cl) / std::sin(v)));
+    const float b = ClampUnit(Stored((shh * cg - chh * sg * cl) / SinD(v)));
     float c = Stored(ArcCosD(b));
     if (AngleDiff(lon2, lon1) < 0) c = -c;
     relBearing = Stored(AngleDiff(RadToDeg360(c), heading1));

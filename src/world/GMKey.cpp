@@ -231,10 +231,14 @@ void TKeyGM::Load(const std::u16string& text) {
     };
     const uint64_t n = StrToUIntQX(item(0));
     const uint64_t rows = static_cast<uint64_t>(Rows_);
-    // Every key needs a duration and a value per group: a count the text cannot back is damage,
-    // and is rejected before the key grows to it.
-    if (n > 0 && (n > static_cast<uint64_t>(kInt32Max) || items.size() < 1 + n + rows * n))
-        RaiseQX("TKeyGM.Load");
+    // With groups, every key needs a value item per group after its duration: a count the text
+    // cannot back is damage, rejected before the key grows to it. Without groups a missing
+    // duration reads as 0 ("2" is two keys of duration 0); only a count far beyond the text's
+    // items is refused there, so a damaged one cannot grow the key without bound.
+    constexpr uint64_t kMissingDurationsMax = 65536;
+    const bool unbacked =
+        rows > 0 ? items.size() < 1 + n + rows * n : n + 1 > items.size() + kMissingDurationsMax;
+    if (n > 0 && (n > static_cast<uint64_t>(kInt32Max) || unbacked)) RaiseQX("TKeyGM.Load");
     // Growing copies the last entry into the new ones, as KeyInsert at the end would; a count
     // of 0 shrinks to one key and then fails as KeyDelete of the last key does.
     const int32_t count = n == 0 ? 1 : static_cast<int32_t>(n);
@@ -613,8 +617,10 @@ void TKeyGroupList::LoadDesc(TBlockParQX& desc) {
 void TKeyGroupList::ReadGroups(TBufQX& buf) {
     CurrentGroup = Unit ? Unit->KeyGroupIndex() : 0;
     const uint32_t n = buf.GetDWord();
-    buf.TestCount(n, 2); // a name is at least its terminator
     for (uint32_t i = 0; i < n; ++i) {
+        // A string read past the end comes back empty, so a damaged count would make empty
+        // groups without end: a name is at least its terminator.
+        buf.TestGet(2);
         TKeyGroup* group = GroupInsert(GroupCount());
         group->Name = buf.GetWideStr();
     }

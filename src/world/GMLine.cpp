@@ -158,8 +158,6 @@ void LineStore::LinesRead(TBufQX& buf, const PointStore& points,
                           const UnitByNumberFn& unitByNumber) {
     LineClearAll();
     const uint32_t count = buf.GetDWord();
-    // Three numbers, two strings, two flags and the unit: at least 22 bytes a record.
-    buf.TestCount(count, 22);
     for (uint32_t i = 0; i < count; ++i) {
         const uint32_t listNo = buf.GetDWord();
         TKeyGroupList* list = Keys_.KeyGroupListByNumber(static_cast<int32_t>(listNo));

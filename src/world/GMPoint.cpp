@@ -347,11 +347,11 @@ void PointStore::PointsRead(TBufQX& buf,
     PointClearAll();
     const uint32_t count = buf.GetDWord();
     // Id, three floats, master, six strings and the unit count: at least 34 bytes a record.
-    buf.TestCount(count, 34);
+    const uint32_t fitting = buf.CountFitting(count, 34);
     std::vector<uint32_t> masters;
-    masters.reserve(count);
+    masters.reserve(fitting);
     PointTable_.assign(1, nullptr);
-    PointTable_.reserve(static_cast<std::size_t>(count) + 1);
+    PointTable_.reserve(static_cast<std::size_t>(fitting) + 1);
     for (uint32_t i = 0; i < count; ++i) {
         TPointGM* p = PointAdd();
         PointTable_.push_back(p);
@@ -368,7 +368,6 @@ void PointStore::PointsRead(TBufQX& buf,
         p->SavedPortType = buf.GetWideStr();
         p->SavedPortLink = buf.GetWideStr();
         const uint32_t units = buf.GetDWord();
-        buf.TestCount(units, 4);
         for (uint32_t k = 0; k < units; ++k) {
             const uint32_t n = buf.GetDWord();
             TgmWorldUnit* u = unitByNumber(n);

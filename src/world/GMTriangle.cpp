@@ -177,8 +177,6 @@ void TriangleStore::TrianglesRead(TBufQX& buf, const PointStore& points,
                                   const UnitByNumberFn& unitByNumber) {
     TriangleClearAll();
     const uint32_t count = buf.GetDWord();
-    // List, texture, flag, unit and three corners of 14 bytes: at least 53 bytes a record.
-    buf.TestCount(count, 53);
     for (uint32_t i = 0; i < count; ++i) {
         const uint32_t listNo = buf.GetDWord();
         TKeyGroupList* list = Keys_.KeyGroupListByNumber(static_cast<int32_t>(listNo));

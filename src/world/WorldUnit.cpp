@@ -160,7 +160,8 @@ void UnitStore::LoadDesc(TgmWorldUnit* u, const std::u16string& path, float long
                          float polar) {
     u->DescPath = path;
     TBlockParQX desc;
-    desc.LoadFromFile(ResolvePathQX(UnitPath, WideToAnsiQX(path)));
+    desc.LoadFromFile(ResolvePathQX(UnitPath, WideToAnsiQX(path)),
+                      {.LegacyCodePage = LegacyCodePage});
     TKeyGroupList* list = Keys_.KeyGroupListAdd(u);
     list->LoadDesc(desc);
     const std::vector<TPointGM*> pts = Points_.PointsLoadDesc(desc, u);
@@ -240,7 +241,6 @@ void UnitStore::UnitsWrite(TBufQX& buf) {
 void UnitStore::UnitsRead(TBufQX& buf, int32_t loadVersion) {
     UnitClearAll();
     const uint32_t count = buf.GetDWord();
-    buf.TestCount(count, 14); // path terminator and three numbers at least
     for (uint32_t i = 0; i < count; ++i) {
         TgmWorldUnit* u = UnitAdd();
         u->Number = static_cast<int32_t>(i);
@@ -265,7 +265,6 @@ void UnitStore::KeyGroupsWrite(TBufQX& buf) {
 
 void UnitStore::KeyGroupsRead(TBufQX& buf) {
     const uint32_t count = buf.GetDWord();
-    buf.TestCount(count, 8);
     for (uint32_t i = 0; i < count; ++i) {
         const uint32_t n = buf.GetDWord();
         TgmWorldUnit* u = n <= 0x7FFFFFFF ? UnitByNumber(static_cast<int32_t>(n)) : nullptr;

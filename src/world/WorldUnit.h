@@ -8,6 +8,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "foundation/LegacyText.h"
 #include "foundation/QX_Buf.h"
 #include "foundation/QX_List.h"
 #include "render/VecTypes.h"
@@ -81,6 +82,8 @@ public:
 
     // Folder that description paths are relative to, in the system code page.
     std::string UnitPath;
+    // Code page of description text that is not UTF-8 (descriptions saved on Windows).
+    std::string LegacyCodePage = DefaultLegacyCodePage;
 
     void SetScene(Scene* scene) noexcept;
     const ListQX<TgmWorldUnit>& List() const noexcept { return List_; }

@@ -27,10 +27,11 @@ inline constexpr int OptLonCount = 360 / OptStep;       // 72: longitude 360 is 
 inline constexpr int OptPolarCount = 180 / OptStep + 1; // 37: both poles included
 // The visibility file numbers triangles, points and groups in 16 bits.
 inline constexpr int64_t OptMaxCount = 65535;
-// The end file's key pool stays below this; longer animations fail the export. Four million
-// samples (over 22 hours of distinct animation) keep an export within a second and its memory
-// within reason, whatever a damaged world asks for.
-inline constexpr int64_t EndKeyPoolLimit = 16 * 1024 * 1024;
+// The end file's key pool stays below this; longer animations fail the export. The pool's
+// length is 32-bit in the file; a quarter of that range (1 GiB) leaves room for the rest of the
+// file and the export's copies in memory, and holds hundreds of units with long, separately
+// offset animations.
+inline constexpr int64_t EndKeyPoolLimit = int64_t{1} << 30;
 inline constexpr int32_t OptBufGrow = 512 * 1024;
 
 // One unit with a bounding box.

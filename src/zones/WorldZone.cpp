@@ -339,10 +339,9 @@ void ZoneStore::ZonesWriteEnd(TBufQX& buf) {
 void ZoneStore::ZonesRead(TBufQX& buf, int32_t version) {
     ClearAll();
     const uint32_t count = buf.GetDWord();
-    buf.TestCount(count, ZoneRecordMin(version));
     // Ordinals run 1..count in file order, so the table finds a zone without a scan.
     std::vector<TgmZone*> byOrdinal;
-    byOrdinal.reserve(count);
+    byOrdinal.reserve(buf.CountFitting(count, ZoneRecordMin(version)));
     for (uint32_t i = 0; i < count; ++i) {
         TgmZone* zone = ZoneAdd();
         byOrdinal.push_back(zone);
@@ -362,7 +361,6 @@ void ZoneStore::ZonesRead(TBufQX& buf, int32_t version) {
         ZoneUpdate(zone);
     }
     const uint32_t links = buf.GetDWord();
-    buf.TestCount(links, 12);
     const auto zoneOf = [&byOrdinal](uint32_t n) -> TgmZone* {
         return n >= 1 && n <= byOrdinal.size() ? byOrdinal[n - 1] : nullptr;
     };
@@ -417,7 +415,7 @@ uint32_t ZoneItemFlagsSet(uint32_t flags, int bit, bool on) {
 
 // --- Graph names ----------------------------------------------------------------------------
 
-ZoneGraphList ZoneGraphsLoad(const std::string& skyhaulPath) {
+ZoneGraphList ZoneGraphsLoad(const std::string& skyhaulPath, const std::string& legacyCodePage) {
     ZoneGraphList result;
     if (skyhaulPath.empty()) return result;
     const std::string path = ResolvePathQX(skyhaulPath, "\\CFG\\CD\\GMWall.txt");
@@ -425,7 +423,7 @@ ZoneGraphList ZoneGraphsLoad(const std::string& skyhaulPath) {
     if (!std::filesystem::is_regular_file(std::filesystem::path(path), ec)) return result;
     try {
         TBlockParQX file;
-        file.LoadFromFile(path);
+        file.LoadFromFile(path, {.LegacyCodePage = legacyCodePage});
         const TBlockParQX* block = file.Block_Get(u"2");
         for (const TBlockParElQX* el = block->First(); el; el = el->Next)
             if (el->Kind == TBlockParElQX::KindPar) result.Names.push_back(el->Name);

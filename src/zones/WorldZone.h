@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "foundation/LegacyText.h"
 #include "foundation/QX_Buf.h"
 #include "foundation/QX_List.h"
 #include "render/GR_DirectX3D8.h"
@@ -188,6 +189,7 @@ struct ZoneGraphList {
 // The parameter names of block "2" of the game folder's "\CFG\CD\GMWall.txt". A missing file
 // (or no game folder) gives an empty list without error; a file that cannot be read or lacks the
 // block gives an empty list and the reason.
-ZoneGraphList ZoneGraphsLoad(const std::string& skyhaulPath);
+ZoneGraphList ZoneGraphsLoad(const std::string& skyhaulPath,
+                             const std::string& legacyCodePage = DefaultLegacyCodePage);
 
 } // namespace gm

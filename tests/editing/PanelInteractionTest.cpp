@@ -368,8 +368,8 @@ TEST_F(InteractionTest, ZoneDragsMoveAndResizeAndEndWhenTheZoneIsDeleted) {
     EXPECT_NEAR(zone->RadiusAngle,
                 ArcBetween(zone->Longitude, zone->Polar, e.Longitude, e.Polar, 1) * 180 / PiFull,
                 1e-3);
-    // The Zone page shows the radius, so it is refreshed after a resize.
-    EXPECT_TRUE(Panel.MouseUp(Press(PanelButton::Right, edge, false, false)).Refresh);
+    // The release leaves the page alone: its refresh would store the radius back rounded.
+    EXPECT_FALSE(Panel.MouseUp(Press(PanelButton::Right, edge, false, false)).Refresh);
 
     // Delete during a drag: the zone goes, the drag ends, later moves find nothing to move.
     Panel.MouseDown(Press(PanelButton::Right, to, false, true));

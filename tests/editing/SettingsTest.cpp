@@ -27,6 +27,7 @@ TEST(SettingsLoad, FirstStartGivesDefaultsAndWritesNothing) {
     EXPECT_EQ(s.WLCount, 32);
     EXPECT_EQ(s.WLFront, 0xC0FFFFFFu);
     EXPECT_EQ(s.WLBack, 0x00FFFFFFu);
+    EXPECT_EQ(s.LegacyCodePage, u"Windows-1252");
     EXPECT_EQ(store.Size(), 0u);
     EXPECT_EQ(store.WriteCount(), 0);
 }
@@ -134,19 +135,28 @@ TEST(SettingsSave, EachValueRoundTripsThroughTheStore) {
     s.WLCount = 64;
     s.WLFront = 0x80FF0000;
     s.WLBack = 0x01020304;
+    s.LegacyCodePage = u"Windows-1251";
     Store store;
     s.SaveUnitPath(store);
     s.SaveSkyhaulPath(store);
     s.SaveWLCount(store);
     s.SaveWLFront(store);
     s.SaveWLBack(store);
-    EXPECT_EQ(store.WriteCount(), 5);
+    s.SaveLegacyCodePage(store);
+    EXPECT_EQ(store.WriteCount(), 6);
     const Settings r = Loaded(store, SettingsDefaults::Bundled(u"/nowhere"));
     EXPECT_EQ(r.UnitPath, s.UnitPath);
     EXPECT_EQ(r.SkyhaulPath, s.SkyhaulPath);
     EXPECT_EQ(r.WLCount, 64);
     EXPECT_EQ(r.WLFront, 0x80FF0000u);
     EXPECT_EQ(r.WLBack, 0x01020304u);
+    EXPECT_EQ(r.LegacyCodePage, u"Windows-1251");
+}
+
+TEST(OptionsRules, CodePageMustBeKnownToTheConverter) {
+    EXPECT_EQ(LegacyCodePageFromText(u"  Windows-1250 "), u"Windows-1250");
+    EXPECT_EQ(LegacyCodePageFromText(u"no-such-page"), std::nullopt);
+    EXPECT_EQ(LegacyCodePageFromText(u""), std::nullopt);
 }
 
 TEST(OptionsRules, CountTextGivesAClampedCount) {

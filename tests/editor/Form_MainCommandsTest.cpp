@@ -587,6 +587,8 @@ TEST_F(SaveEndTest, ExportErrorIsShownOnceAndTheCursorRestored) {
     RunSaveEnd([&](TFormSaveEnd& d) {
         QTest::mouseClick(d.BitBtnSaveTest, Qt::LeftButton);
         EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+        // The optimisation ran before the files could not be made: its figure shows.
+        EXPECT_EQ(d.Label1->text(), "21312");
     });
     ASSERT_EQ(Messages.size(), 1u);
     EXPECT_NE(Messages[0].find("edit.map"), std::string::npos) << Messages[0];

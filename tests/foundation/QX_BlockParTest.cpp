@@ -297,6 +297,26 @@ TEST_F(BlockParFiles, IncludesResolveAgainstTheIncludingFile) {
     EXPECT_EQ(root.Par_CountName(u"after"), 2);
 }
 
+TEST_F(BlockParFiles, IncludesNamedFromTheStartFolderComeFirst) {
+    // Descriptions for the original layout name includes from the start folder.
+    Dir.Write("start/shared/pts.txt", "from=start\n");
+    Dir.Write("start/Units/shared/pts.txt", "from=units\n");
+    Dir.Write("start/Units/only.txt", "from=units\n");
+    Dir.Write("start/Units/u.txt", "Point=shared\\pts.txt {\n}\nB=only.txt {\n}\n");
+    const std::filesystem::path old = std::filesystem::current_path();
+    std::filesystem::current_path(Dir.File("start"));
+    TBlockParQX root;
+    std::string error;
+    try {
+        root.LoadFromFile(Dir.File("start/Units/u.txt"));
+    } catch (const ErrorQX& e) {
+        error = e.Message();
+    }
+    std::filesystem::current_path(old);
+    EXPECT_EQ(error, "");
+    EXPECT_EQ(Dump(root), "Point{from=[start]}B{from=[units]}");
+}
+
 TEST_F(BlockParFiles, IncludeFailures) {
     const std::string missing = Dir.Write("m.txt", "A=nothere.txt {\n}\n");
     TBlockParQX root;

@@ -196,17 +196,16 @@ TEST(TBufQX, DWordAtPatchesWithoutMovingPointer) {
     EXPECT_EQ(b.GetDWordAt(8), 5u);
 }
 
-TEST(TBufQX, TestCountRejectsCountsTheRestCannotHold) {
+TEST(TBufQX, CountFittingBoundsACountByTheBytesLeft) {
     TBufQX b;
     b.LenSet(20);
     b.PointerSet(4); // 16 bytes left
-    EXPECT_NO_THROW(b.TestCount(4, 4));
-    EXPECT_NO_THROW(b.TestCount(0, 100));
-    EXPECT_EQ(MessageOf([&] { b.TestCount(5, 4); }), "TBufQX.TestGet. len=20");
-    // The product must not wrap: 0xFFFFFFFF records of 12 bytes.
-    EXPECT_EQ(MessageOf([&] { b.TestCount(0xFFFFFFFFu, 12); }), "TBufQX.TestGet. len=51539607540");
+    EXPECT_EQ(b.CountFitting(3, 4), 3u);
+    EXPECT_EQ(b.CountFitting(5, 4), 4u);
+    EXPECT_EQ(b.CountFitting(0xFFFFFFFFu, 12), 1u); // no wrap in the product
+    EXPECT_EQ(b.CountFitting(7, 0), 7u);            // empty records: the count as it is
     b.PointerSet(20);
-    EXPECT_EQ(MessageOf([&] { b.TestCount(1, 1); }), "TBufQX.TestGet. len=1");
+    EXPECT_EQ(b.CountFitting(1, 1), 0u);
 }
 
 TEST(TBufQX, WideStrWithoutTerminatorFails) {

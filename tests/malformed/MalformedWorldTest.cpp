@@ -157,7 +157,8 @@ TEST_F(MalformedWorldTest, TruncatedAnywhere) {
 
 TEST_F(MalformedWorldTest, CountsFarLargerThanTheFile) {
     // Each count of the file in turn becomes 4294967295; the records it promises cannot be in
-    // the file, which is refused before anything is made for them.
+    // the file. Reading stops at the first value that does not fit, or at a record read from
+    // the bytes that follow which names nothing.
     struct Case {
         const char* name;
         std::string WorldFile::*section;
@@ -170,15 +171,15 @@ TEST_F(MalformedWorldTest, CountsFarLargerThanTheFile) {
     const std::size_t pointUnits = 4 + 4 + 12 + 4 + 4 + 2 + 10 + 2 + 2 + 2;
     const std::size_t linkCount = File.Zones.size() - 12 - 4; // before the one link record
     const std::vector<Case> cases = {
-        {"units", &WorldFile::Units, 0, "TBufQX.TestGet. len=60129542130"},
-        {"key group lists", &WorldFile::Lists, 0, "TBufQX.TestGet. len=34359738360"},
-        {"groups of a list", &WorldFile::Lists, groupCount, "TBufQX.TestGet. len=8589934590"},
-        {"points", &WorldFile::Points, 0, "TBufQX.TestGet. len=146028888030"},
-        {"units of a point", &WorldFile::Points, pointUnits, "TBufQX.TestGet. len=17179869180"},
-        {"triangles", &WorldFile::Triangles, 0, "TBufQX.TestGet. len=227633266635"},
-        {"lines", &WorldFile::Lines, 0, "TBufQX.TestGet. len=94489280490"},
-        {"zones", &WorldFile::Zones, 0, "TBufQX.TestGet. len=163208757210"},
-        {"zone links", &WorldFile::Zones, linkCount, "TBufQX.TestGet. len=51539607540"},
+        {"units", &WorldFile::Units, 0, "TBufQX.TestGet. len=4"},
+        {"key group lists", &WorldFile::Lists, 0, "KeyGroupsRead. unit=3"},
+        {"groups of a list", &WorldFile::Lists, groupCount, "TBufQX.TestGet. len=2"},
+        {"points", &WorldFile::Points, 0, "PointsRead. unit=2147483711"},
+        {"units of a point", &WorldFile::Points, pointUnits, "PointsRead. unit=98"},
+        {"triangles", &WorldFile::Triangles, 0, "TrianglesRead. unit=33554432"},
+        {"lines", &WorldFile::Lines, 0, "LinesRead. list=2"},
+        {"zones", &WorldFile::Zones, 0, "TBufQX.TestGet. len=4"},
+        {"zone links", &WorldFile::Zones, linkCount, "TBufQX.TestGet. len=4"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -318,9 +319,9 @@ TEST_F(MalformedWorldTest, DirectoryWhereTheFileShouldBe) {
 TEST_F(MalformedWorldTest, AFailedOpenDropsTheWorldThatWasOpen) {
     ASSERT_EQ(Open(File.Bytes()), "");
     WorldFile damaged;
-    // The one link record is a byte short: the 12 bytes it needs are not there.
+    // The one link record is a byte short: its last number does not fit.
     damaged.Zones.resize(damaged.Zones.size() - 1);
-    ExpectFailure(damaged.Bytes(), "TBufQX.TestGet. len=12");
+    ExpectFailure(damaged.Bytes(), "TBufQX.TestGet. len=4");
 }
 
 } // namespace

@@ -139,6 +139,25 @@ TEST(SphereMove, WorkedExamples) {
     EXPECT_NEAR(heading, 180, 0.1);
 }
 
+TEST(SphereMove, SinesAndCosinesAreTakenInDoublePrecision) {
+    // Straight along a meridian the longitude change is arccos(1) and the arrival angle arccos(1)
+    // exactly, unless the sines and cosines were rounded to 32 bits on the way.
+    float lon = 200.5f, polar = 75.25f, heading = 180;
+    SphereMove(lon, polar, heading, 1000, 20);
+    EXPECT_EQ(lon, 200.5f);
+    EXPECT_EQ(heading, 180.0f);
+    EXPECT_NEAR(polar, 75.25 + 20 * 180 / (Pi * 1000), 1e-4);
+}
+
+TEST(SphereBearing, SinesAndCosinesAreTakenInDoublePrecision) {
+    // Due south along a meridian: the bearing is arccos(-1), whose degrees lie just past 180 and
+    // so come out just above -180; 32-bit sines put it most of a degree off.
+    float bearing = 0, dist = 0;
+    SphereBearing(bearing, dist, 200.5f, 75.25f, 0, 200.5f, 76.4f, 1000);
+    EXPECT_NEAR(bearing, -180, 2e-5);
+    EXPECT_NEAR(dist, 1.15 * Pi * 1000 / 180, 1e-3);
+}
+
 // Tangent directions at a surface position, built from vectors rather than spherical trigonometry.
 struct Frame {
     double p[3], north[3], east[3];

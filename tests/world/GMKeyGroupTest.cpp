@@ -58,14 +58,15 @@ TEST(KeyGroupListTest, WriteGroupsAndReadGroupsRoundTrip) {
     EXPECT_TRUE(buf.IsEnd());
 }
 
-TEST(KeyGroupListTest, ReadGroupsRejectsACountTheBufferCannotHold) {
+TEST(KeyGroupListTest, ReadGroupsStopsAtTheFirstNameThatDoesNotFit) {
+    // Names read past the end would come back empty: the loop must stop there, not run on.
     TBufQX buf;
     buf.AddDWord(1000000);
     buf.AddWideStr(u"a");
     buf.PointerSet(0);
     TKeyGroupList list(nullptr);
-    EXPECT_EQ(ErrorOf([&] { list.ReadGroups(buf); }).rfind("TBufQX.TestGet", 0), 0u);
-    EXPECT_EQ(list.GroupCount(), 0);
+    EXPECT_EQ(ErrorOf([&] { list.ReadGroups(buf); }), "TBufQX.TestGet. len=2");
+    EXPECT_EQ(list.GroupCount(), 1);
 }
 
 TEST(KeyGroupListTest, LoadDescTakesNumberedGroupBlocks) {

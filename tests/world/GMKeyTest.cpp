@@ -234,6 +234,16 @@ TEST_F(KeyTest, LoadRejectsItemsThatDoNotFit) {
     }
 }
 
+TEST_F(KeyTest, WithoutGroupsMissingDurationsAreZero) {
+    TKeyGM* key = MakeKey(0, u"");
+    key->Load(u"2");
+    EXPECT_EQ(key->Count(), 2);
+    EXPECT_EQ(key->Save(), u"2,0,0");
+    key->Load(u"3,5");
+    EXPECT_EQ(key->Save(), u"3,5,0,0");
+    EXPECT_EQ(key->Total, 5);
+}
+
 TEST_F(KeyTest, AbsurdCountFailsWithoutGrowingTheKey) {
     for (int groups : {0, 1, 3}) {
         TKeyGM* key = MakeKey(groups, u"");

@@ -82,6 +82,19 @@ TEST_F(UnitLoadTest, PlacesTheNewCurrentUnitAtThePick) {
     EXPECT_EQ(Doc.Units.UnitCount(), 1);
 }
 
+TEST_F(UnitLoadTest, DescriptionsSavedInACodePageKeepTheirNames) {
+    // Cyrillic "Da" in Windows-1251: not UTF-8, so read in the store's code page.
+    Dir.Write("ru.txt", "KeyGroup {\n 0 {\n }\n}\nPoint {\n 1 {\n  Id=\xC4\xE0\n"
+                        "  Pos=0,0,0\n }\n}\n");
+    Doc.Units.LegacyCodePage = "Windows-1251";
+    const UnitLoadResult r = UnitLoadAtPick(Doc.Units, AnsiToWideQX(Dir.Path().string()),
+                                            AnsiToWideQX(Dir.File("ru.txt")), {true, 30, 60});
+    ASSERT_EQ(r.Status, UnitLoadResult::Outcome::Placed) << r.Reason;
+    const std::vector<TPointGM*> pts = Doc.Points.PointsOfUnit(r.Unit);
+    ASSERT_EQ(pts.size(), 1u);
+    EXPECT_EQ(pts[0]->Id, u"\u0414\u0430");
+}
+
 TEST_F(UnitLoadTest, AMissedPickChangesNothing) {
     Doc.Units.UnitPath = "elsewhere";
     const UnitLoadResult r = UnitLoadAtPick(Doc.Units, Units, PairFile, {false, 30, 60});

@@ -275,17 +275,39 @@ TEST_F(EndExportFailureTest, LineOrTriangleWithoutItsPointNamesTheUnit) {
 }
 
 TEST_F(EndExportFailureTest, AnimationTooLongToSampleFailsBeforeSampling) {
-    TgmWorldUnit* u = test::AddUnit(Doc, u"slow.txt");
+    // Typed with three groups and the longest time lengths: 105 million samples a group.
+    TgmWorldUnit* u = test::AddUnit(Doc, u"slow.txt", 1, {u"0", u"1", u"2"});
     TPointGM* a = test::AddPoint(Doc, u, 0, 90);
-    test::AddLine(Doc, u, a, a, Red, Red);
-    u->TimeLength = 2000000000; // 100 million samples a key
-    EXPECT_EQ(FailureOf(), "The colour animation of unit \"slow.txt\" needs 400000032 bytes of "
-                           "samples, more than the end file's limit of 16777216; shorten its "
+    const std::u16string red3 = u"1,0,ff 00 00 ff,ff 00 00 ff,ff 00 00 ff";
+    test::AddLine(Doc, u, a, a, red3, red3);
+    u->TimeLength = 2100000000;
+    EXPECT_EQ(FailureOf(), "The colour animation of unit \"slow.txt\" needs 1260000064 bytes of "
+                           "samples, more than the end file's limit of 1073741824; shorten its "
                            "time length");
     ExpectFilesUntouched();
     // A hidden line's keys are not sampled, so they cannot fail.
     Doc.Lines.List().First()->Visible = 0;
     Export();
+}
+
+TEST_F(EndExportTest, ManyUnitsWithMinuteLongOffsetAnimationsExport) {
+    // Every unit samples its own three-group minute (its time offset differs), three keys each:
+    // about 24 MB of samples, ordinary content that must not reach the pool's limit.
+    for (int i = 0; i < 220; ++i) {
+        TgmWorldUnit* u = test::AddUnit(Doc, u"u.txt", 1, {u"0", u"1", u"2"});
+        u->TimeLength = 60000;
+        u->TimeOffset = i * 37;
+        TPointGM* p = test::AddPoint(Doc, u, static_cast<float>(i), 90);
+        TTriangleGM* tri = test::AddTriangle(Doc, u, p, p, p, u"1,0,0 0 0 0,0 0 0 0,0 0 0 0");
+        for (int c = 0; c < 3; ++c) {
+            const std::u16string fade = c == 0   ? u"ff 00 00 ff,00 ff 00 ff"
+                                        : c == 1 ? u"00 ff 00 ff,00 00 ff ff"
+                                                 : u"00 00 ff ff,ff 00 00 ff";
+            tri->Corner[c].Key->Load(u"2,30000,30000," + fade + u"," + fade + u"," + fade);
+        }
+    }
+    Export();
+    EXPECT_GT(test::TempDir::Read(MapPath).size(), 3u * 220 * 36064);
 }
 
 TEST_F(EndExportFailureTest, SixteenBitLimitsOfTheVisibilityFile) {

@@ -134,12 +134,12 @@ TEST_F(ZoneFileTest, LinkToAMissingZoneIsDropped) {
 
 TEST_F(ZoneFileTest, DamagedZoneSectionFailsTheOpen) {
     // A count the rest of the file cannot hold, and a link section cut short.
-    EXPECT_EQ(Open(Head(3) + U32(1000)), "Error : TBufQX.TestGet. len=38000");
+    EXPECT_EQ(Open(Head(3) + U32(1000)), "Error : TBufQX.TestGet. len=4");
     EXPECT_EQ(Doc.Zones.ZoneCount(), 0);
     const uint32_t fields[2] = {0, 0};
     const std::string cut =
         U32(1) + ZoneRec(1, 2, 3, 0, u"", 0, 0, 0, fields) + U32(1) + U32(1) + U32(1);
-    EXPECT_EQ(Open(Head(3) + cut), "Error : TBufQX.TestGet. len=12");
+    EXPECT_EQ(Open(Head(3) + cut), "Error : TBufQX.TestGet. len=4");
     EXPECT_EQ(Doc.Zones.ZoneCount(), 0);
 }
 
