@@ -2,6 +2,7 @@
 #include "foundation/QX_Buf.h"
 #include "foundation/QX_Error.h"
 
+#include "support/ErrorOf.h"
 #include "support/SystemReason.h"
 #include "support/TempDir.h"
 
@@ -15,14 +16,7 @@ namespace {
 
 using BlockParFiles = test::TempDirTest;
 
-template <class F> std::string MessageOf(F&& f) {
-    try {
-        f();
-    } catch (const ErrorQX& e) {
-        return e.Message();
-    }
-    return "(no error)";
-}
+using test::MessageOf;
 
 std::string Narrow(const std::u16string& s) {
     std::string r;

@@ -1,5 +1,6 @@
 #include "foundation/QX_Buf.h"
 #include "foundation/QX_Error.h"
+#include "support/ErrorOf.h"
 
 #include <gtest/gtest.h>
 
@@ -21,14 +22,7 @@ void Fill(TBufQX& b, const std::string& bytes) {
     b.PointerSet(0);
 }
 
-template <class F> std::string MessageOf(F&& f) {
-    try {
-        f();
-    } catch (const ErrorQX& e) {
-        return e.Message();
-    }
-    return "(no error)";
-}
+using test::MessageOf;
 
 TEST(TBufQX, EncodingsAreLittleEndianAndPacked) {
     TBufQX b;

@@ -5,6 +5,7 @@
 #include "foundation/QX_Error.h"
 #include "foundation/QX_File.h"
 
+#include "support/ErrorOf.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -26,22 +27,9 @@ namespace {
 namespace fs = std::filesystem;
 using AtomicSaveTest = test::TempDirTest;
 
-template <class F> std::string MessageOf(F&& f) {
-    try {
-        f();
-    } catch (const ErrorQX& e) {
-        return e.Message();
-    }
-    return "(no error)";
-}
+using test::MessageOf;
 
-std::vector<std::string> Entries(const fs::path& dir) {
-    std::vector<std::string> names;
-    for (const auto& e : fs::directory_iterator(dir))
-        names.push_back(e.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
+using test::Entries;
 
 void Save(const std::string& name, const std::string& bytes) {
     SaveFileAtomicQX(name, bytes.data(), static_cast<int32_t>(bytes.size()));

@@ -2,6 +2,7 @@
 #include "foundation/QX_Buf.h"
 #include "foundation/QX_Error.h"
 
+#include "support/ErrorOf.h"
 #include "support/SystemReason.h"
 #include "support/TempDir.h"
 
@@ -21,22 +22,9 @@ namespace {
 namespace fs = std::filesystem;
 using FileTest = test::TempDirTest;
 
-template <class F> std::string MessageOf(F&& f) {
-    try {
-        f();
-    } catch (const ErrorQX& e) {
-        return e.Message();
-    }
-    return "(no error)";
-}
+using test::MessageOf;
 
-std::vector<std::string> Entries(const fs::path& dir) {
-    std::vector<std::string> names;
-    for (const auto& e : fs::directory_iterator(dir))
-        names.push_back(e.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
+using test::Entries;
 
 TEST_F(FileTest, OpenFailuresNameTheFile) {
     const std::string missing = Dir.File("missing.raw");

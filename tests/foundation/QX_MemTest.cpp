@@ -1,5 +1,6 @@
 #include "foundation/QX_Mem.h"
 #include "foundation/QX_Error.h"
+#include "support/ErrorOf.h"
 
 #include <gtest/gtest.h>
 
@@ -9,14 +10,7 @@
 namespace gm {
 namespace {
 
-template <class F> std::string MessageOf(F&& f) {
-    try {
-        f();
-    } catch (const ErrorQX& e) {
-        return e.Message();
-    }
-    return "(no error)";
-}
+using test::MessageOf;
 
 TEST(QX_Mem, FailuresNameTheSize) {
     EXPECT_EQ(MessageOf([] { AllocQX(-5); }), "AllocQX. size=-5");

@@ -1,5 +1,6 @@
 #include "foundation/QX_Str.h"
 #include "foundation/QX_Error.h"
+#include "support/ErrorOf.h"
 
 #include <gtest/gtest.h>
 
@@ -10,14 +11,7 @@
 namespace gm {
 namespace {
 
-template <class F> std::string MessageOf(F&& f) {
-    try {
-        f();
-    } catch (const ErrorQX& e) {
-        return e.Message();
-    }
-    return "(no error)";
-}
+using test::MessageOf;
 
 std::vector<std::u16string> Texts(const TStringsQX& l) {
     std::vector<std::u16string> r;
