@@ -14,14 +14,6 @@ class GroupEditTest : public test::PanelWorldTest {
 protected:
     ~GroupEditTest() override { Doc.WorldClear(); }
 
-    TgmZone* ZoneAt(float lon, float polar) {
-        TgmZone* z = Doc.Zones.ZoneAdd();
-        z->Longitude = lon;
-        z->Polar = polar;
-        z->RadiusAngle = 1;
-        Doc.Zones.ZoneUpdate(z);
-        return z;
-    }
     double Arc(const TPointGM* a, const TPointGM* b) const {
         return test::ArcBetween(a->Longitude, a->Polar, b->Longitude, b->Polar, Doc.WorldRadius);
     }

@@ -30,14 +30,6 @@ protected:
         Doc.SetScene(nullptr);
     }
 
-    TgmZone* ZoneAt(float lon, float polar) {
-        TgmZone* z = Doc.Zones.ZoneAdd();
-        z->Longitude = lon;
-        z->Polar = polar;
-        z->RadiusAngle = 1;
-        Doc.Zones.ZoneUpdate(z);
-        return z;
-    }
     TPointGM* PointAt(float lon, float polar) {
         TPointGM* p = Doc.Points.PointAdd();
         p->Radius = Doc.WorldRadius;

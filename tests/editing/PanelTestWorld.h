@@ -136,6 +136,15 @@ protected:
         EXPECT_NE(u, nullptr) << reason;
         return u;
     }
+    // A zone of radius angle 1 at a place.
+    TgmZone* ZoneAt(float lon, float polar) {
+        TgmZone* z = Doc.Zones.ZoneAdd();
+        z->Longitude = lon;
+        z->Polar = polar;
+        z->RadiusAngle = 1;
+        Doc.Zones.ZoneUpdate(z);
+        return z;
+    }
     TPointGM* PointOf(const TgmWorldUnit* u, const char16_t* id) {
         return Doc.Units.PointById(u, id);
     }
