@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 #include <filesystem>
+#include <memory>
 #include <ostream>
 #include <system_error>
 
@@ -14,6 +15,7 @@
 #include "foundation/QX_Buf.h"
 #include "foundation/QX_Error.h"
 #include "foundation/QX_Str.h"
+#include "foundation/Sanitized.h"
 #include "render/Camera.h"
 #include "world/WorldDoc.h"
 #include "zones/GMOpt.h"
@@ -31,17 +33,36 @@ std::optional<float> StrictFloat(std::string_view text) {
     return v;
 }
 
-void LoadWorld(WorldDoc& doc, const std::string& file) {
-    TBufQX buf;
+// Reads through buf, which then holds the file's bytes.
+void LoadWorld(WorldDoc& doc, const std::string& file, TBufQX& buf) {
     buf.LoadFromFile(file);
     doc.WorldFileName = AnsiToWideQX(file);
     doc.WorldRead(buf);
+}
+
+void LoadWorld(WorldDoc& doc, const std::string& file) {
+    TBufQX buf;
+    LoadWorld(doc, file, buf);
 }
 
 void SaveWorld(WorldDoc& doc, const std::string& file) {
     TBufQX buf;
     doc.WorldWrite(buf);
     buf.SaveToFile(file);
+}
+
+struct WorldRelease {
+    WorldAfter After = WorldAfter::Free;
+    void operator()(WorldDoc* doc) const noexcept {
+        if (After == WorldAfter::Free || AddressSanitized) delete doc;
+    }
+};
+using CommandWorld = std::unique_ptr<WorldDoc, WorldRelease>;
+
+// A command's world, freed unless the command ends well and sets After: the error of a failed
+// command goes out to a caller that may go on.
+CommandWorld NewWorld() {
+    return CommandWorld(new WorldDoc, WorldRelease{});
 }
 
 // The form the editor stores: relative, "\" separated, lower case.
@@ -89,28 +110,38 @@ std::optional<float> ParseRadius(const std::string& text, std::string* why) {
     return std::nullopt;
 }
 
-void CmdDump(const std::string& worldFile, std::ostream& out) {
-    WorldDoc doc;
+void CmdDump(const std::string& worldFile, std::ostream& out, WorldAfter after) {
+    CommandWorld world = NewWorld();
+    WorldDoc& doc = *world;
     LoadWorld(doc, worldFile);
     WorldJsonStream(doc, doc.LoadVersion, out);
     out << '\n';
     out.flush();
     if (!out) RaiseQX("Cannot write to standard output");
+    world.get_deleter().After = after;
 }
 
-void CmdResave(const std::string& inFile, const std::string& outFile) {
-    WorldDoc doc;
-    LoadWorld(doc, inFile);
-    SaveWorld(doc, outFile);
+void CmdResave(const std::string& inFile, const std::string& outFile, WorldAfter after) {
+    CommandWorld world = NewWorld();
+    TBufQX buf;
+    LoadWorld(*world, inFile, buf);
+    // The file's own buffer takes the new bytes: its memory is already the process's, where a
+    // new one would be fetched from the system page by page again.
+    buf.Rewind();
+    world->WorldWrite(buf);
+    buf.SaveToFile(outFile);
+    world.get_deleter().After = after;
 }
 
 int64_t CmdExport(const std::string& worldFile, const std::string& mapFile,
-                  const std::string& optFile) {
-    WorldDoc doc;
-    LoadWorld(doc, worldFile);
+                  const std::string& optFile, WorldAfter after) {
+    CommandWorld world = NewWorld();
+    LoadWorld(*world, worldFile);
     Camera camera;
     OptState opt;
-    return EndExport(doc, camera, opt, mapFile, optFile);
+    const int64_t size = EndExport(*world, camera, opt, mapFile, optFile);
+    world.get_deleter().After = after;
+    return size;
 }
 
 CheckCounts CmdCheck(const CliCheckOptions& options, std::ostream& out) {

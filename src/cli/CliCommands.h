@@ -28,16 +28,22 @@ std::optional<CliPlacement> ParsePlacement(const std::string& text, std::string*
 // A world radius as the editor allows it: a number of at least WorldDoc::MinRadius.
 std::optional<float> ParseRadius(const std::string& text, std::string* why = nullptr);
 
+// What a command does with the world it opened once it is done. A process that ends right after
+// the command leaves it to the system, which takes the memory back at once: freeing a large
+// world object by object costs about as long as reading it. (Builds with a leak checker free it.)
+enum class WorldAfter { Free, LeaveToExit };
+
 // Prints the world as JSON (see WorldJson.h) followed by a newline.
-void CmdDump(const std::string& worldFile, std::ostream& out);
+void CmdDump(const std::string& worldFile, std::ostream& out, WorldAfter after = WorldAfter::Free);
 
 // Reads and writes the world again; the result has the current file version.
-void CmdResave(const std::string& inFile, const std::string& outFile);
+void CmdResave(const std::string& inFile, const std::string& outFile,
+               WorldAfter after = WorldAfter::Free);
 
 // The end-file export of "Save test" (units' bounding boxes included) into mapFile and
 // optFile; returns the "Opt size:" figure. Either both files are written or neither.
 int64_t CmdExport(const std::string& worldFile, const std::string& mapFile,
-                  const std::string& optFile);
+                  const std::string& optFile, WorldAfter after = WorldAfter::Free);
 
 struct CliCheckOptions {
     std::string WorldFile;

@@ -131,11 +131,12 @@ int main(int argc, char** argv) {
 
     try {
         if (*dump) {
-            gm::CmdDump(world, std::cout);
+            gm::CmdDump(world, std::cout, gm::WorldAfter::LeaveToExit);
         } else if (*resave) {
-            gm::CmdResave(inFile, outFile);
+            gm::CmdResave(inFile, outFile, gm::WorldAfter::LeaveToExit);
         } else if (*exportCmd) {
-            const int64_t size = gm::CmdExport(world, mapFile, optFile);
+            const int64_t size =
+                gm::CmdExport(world, mapFile, optFile, gm::WorldAfter::LeaveToExit);
             std::cout << "Opt size: " << size << '\n';
         } else if (*checkCmd) {
             const gm::CheckCounts counts = gm::CmdCheck(check, std::cout);

@@ -38,13 +38,14 @@ void TBufQX::Clear() {
 // bytes; it never shrinks while the buffer lives. A large buffer grows by half its length at
 // least, so writing a file of tens of megabytes reallocates a few dozen times whatever Grow the
 // caller chose, not once per Grow bytes.
-static void Reserve(TBufQX& b, int64_t need) {
+static void Reserve(TBufQX& b, int64_t need, bool exact = false) {
     constexpr int64_t Large = 64 << 10;
-    int64_t extra = std::max<int32_t>(b.Grow, 0);
-    if (need > Large) extra = std::max(extra, need / 2);
+    int64_t extra = exact ? 0 : std::max<int32_t>(b.Grow, 0);
+    if (need > Large && !exact) extra = std::max(extra, need / 2);
     const int64_t cap = std::min(need + extra, MaxLen);
     b.Data = static_cast<uint8_t*>(ReAllocRQX(b.Data, static_cast<int32_t>(cap)));
     b.Capacity = static_cast<int32_t>(cap);
+    AdviseLargeQX(b.Data, cap);
 }
 
 void TBufQX::LenSet(int32_t n) {
@@ -137,14 +138,19 @@ void TBufQX::AddSingle(float v) {
     AddDWord(std::bit_cast<uint32_t>(v));
 }
 
-void TBufQX::AddWideStr(const std::u16string& s) {
+void TBufQX::AddWideStr(std::u16string_view s) {
     const int64_t size = int64_t(s.size()) * 2 + 2;
     if (size > MaxLen) RaiseQX("TBufQX.TestAddLenBuf. addlen=" + std::to_string(size));
     TestAddLenBuf(static_cast<int32_t>(size));
     uint8_t* at = Data + Pointer;
-    for (char16_t c : s) {
-        *at++ = static_cast<uint8_t>(c);
-        *at++ = static_cast<uint8_t>(c >> 8);
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(at, s.data(), s.size() * 2);
+        at += s.size() * 2;
+    } else {
+        for (char16_t c : s) {
+            *at++ = static_cast<uint8_t>(c);
+            *at++ = static_cast<uint8_t>(c >> 8);
+        }
     }
     at[0] = 0;
     at[1] = 0;
@@ -192,13 +198,22 @@ float TBufQX::GetSingle() {
 }
 
 int32_t TBufQX::WideStrLen() const {
-    int32_t n = 0;
-    for (int64_t p = Pointer; p >= 0 && p + 2 <= Len; p += 2, ++n)
-        if (Data[p] == 0 && Data[p + 1] == 0) break;
-    return n;
+    if (Pointer < 0 || Pointer >= Len) return 0;
+    const uint8_t* at = Data + Pointer;
+    const int64_t units = (int64_t(Len) - Pointer) / 2;
+    int64_t n = 0;
+    while (n < units && (at[2 * n] | at[2 * n + 1]) != 0)
+        ++n;
+    return static_cast<int32_t>(n);
 }
 
 std::u16string TBufQX::GetWideStr() {
+    std::u16string s;
+    GetWideStr(s);
+    return s;
+}
+
+void TBufQX::GetWideStr(std::u16string& s) {
     const int32_t n = WideStrLen();
     if (n == 0) {
         // Either the terminator or fewer than two bytes left: skip two bytes. Past the end the
@@ -206,16 +221,20 @@ std::u16string TBufQX::GetWideStr() {
         const int64_t next =
             std::min<int64_t>(int64_t(Pointer) + 2, std::max<int64_t>(Pointer, int64_t(Len) + 2));
         Pointer = static_cast<int32_t>(std::min(next, MaxLen));
-        return {};
+        s.clear();
+        return;
     }
     const int64_t size = int64_t(n) * 2 + 2;
     if (int64_t(Pointer) + size > Len) RaiseQX("TBufQX.TestGet. len=" + std::to_string(size));
-    std::u16string s(static_cast<std::size_t>(n), u'\0');
+    s.resize(static_cast<std::size_t>(n));
     const uint8_t* at = Data + Pointer;
-    for (int32_t i = 0; i < n; ++i)
-        s[i] = static_cast<char16_t>(at[2 * i] | (at[2 * i + 1] << 8));
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(s.data(), at, static_cast<std::size_t>(n) * 2);
+    } else {
+        for (int32_t i = 0; i < n; ++i)
+            s[i] = static_cast<char16_t>(at[2 * i] | (at[2 * i + 1] << 8));
+    }
     Pointer += static_cast<int32_t>(size);
-    return s;
 }
 
 int32_t TBufQX::LineLen() const {
@@ -297,6 +316,8 @@ void TBufQX::LoadFromFileObj(TFileQX& file) {
     try {
         const int32_t size = file.GetSize();
         const int32_t pos = file.GetPointer();
+        // A file read whole does not grow: no room beyond its bytes.
+        if (size - pos > 0) Reserve(*this, size - pos, true);
         LenSet(size - pos);
         if (Len > 0) file.Read(Data, Len);
     } catch (...) {

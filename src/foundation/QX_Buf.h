@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace gm {
 
@@ -24,6 +25,11 @@ public:
     ~TBufQX();
 
     void Clear();
+    // Empties the buffer but keeps its storage for what is written next.
+    void Rewind() noexcept {
+        Len = 0;
+        Pointer = 0;
+    }
     void LenSet(int32_t n);
     bool IsEnd() const noexcept { return Pointer >= Len; }
     void PointerSet(int32_t pos);
@@ -44,7 +50,7 @@ public:
     void AddInt(int32_t v);
     void AddDWord(uint32_t v);
     void AddSingle(float v);
-    void AddWideStr(const std::u16string& s);
+    void AddWideStr(std::u16string_view s);
     void AddStr(const std::string& s);
 
     uint8_t GetByte();
@@ -55,6 +61,8 @@ public:
     uint32_t GetDWord();
     float GetSingle();
     std::u16string GetWideStr();
+    // The same into s, whose storage is reused: for loops that read many strings.
+    void GetWideStr(std::u16string& s);
     std::string GetLine();
     std::u16string GetWideLine();
 

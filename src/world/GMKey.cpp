@@ -41,24 +41,93 @@ int64_t Walked(int32_t duration) {
     return duration > 0 ? duration : 0;
 }
 
-// Items of a comma-separated key text: none for an empty text, else one more than the commas.
-std::vector<std::u16string_view> SplitItems(const std::u16string& text) {
-    std::vector<std::u16string_view> items;
-    if (text.empty()) return items;
-    std::size_t start = 0;
-    for (;;) {
-        const std::size_t comma = text.find(u',', start);
-        if (comma == std::u16string::npos) {
-            items.emplace_back(text.data() + start, text.size() - start);
-            return items;
-        }
-        items.emplace_back(text.data() + start, comma - start);
-        start = comma + 1;
-    }
-}
+// The items of a comma-separated key text, read one after the other in a single pass: none for
+// an empty text, else one more than the commas; past the last item, empty ones. Keys are read by
+// the hundred thousand when a world opens, so items are parsed where they stand.
+class KeyItems {
+public:
+    explicit KeyItems(std::u16string_view text)
+        : At_(text.data()), End_(text.data() + text.size()),
+          Count_(text.empty()
+                     ? 0
+                     : 1 + static_cast<uint64_t>(std::count(text.begin(), text.end(), u','))) {}
+    uint64_t Count() const noexcept { return Count_; }
 
-// Decimal digits of v, as IntToWideQX writes them.
-void AppendDecimal(std::u16string& s, uint32_t v) {
+    // The next item's decimal digits as one number, other characters skipped (StrToUIntQX).
+    uint32_t NextUInt() noexcept {
+        uint32_t v = 0;
+        for (; At_ < End_ && *At_ != u','; ++At_)
+            if (*At_ >= u'0' && *At_ <= u'9') v = v * 10u + static_cast<uint32_t>(*At_ - u'0');
+        Skip();
+        return v;
+    }
+
+    // The next item as a value: trimmed, then exactly `size` parts separated by single spaces,
+    // each read as hexadecimal (other characters skipped, the low byte kept) into out. False when
+    // the part count differs; out may then be partly written.
+    bool NextHexBytes(uint8_t* out, int32_t size) noexcept {
+        if (NextPlainHexBytes(out, size)) return true;
+        int32_t part = 0;
+        int32_t spaces = 0; // after the last character kept; they end parts only if more follows
+        bool started = false;
+        uint32_t v = 0;
+        for (; At_ < End_ && *At_ != u','; ++At_) {
+            const char16_t c = *At_;
+            if (c == 0 || c == 9 || c == 10 || c == 13 || c == 32) {
+                if (started && c == u' ') ++spaces;
+                continue;
+            }
+            started = true;
+            for (; spaces > 0; --spaces) {
+                if (part >= size) return false;
+                out[part++] = static_cast<uint8_t>(v & 0xffu);
+                v = 0;
+            }
+            if (c >= u'0' && c <= u'9')
+                v = v * 16u + static_cast<uint32_t>(c - u'0');
+            else if (c >= u'a' && c <= u'f')
+                v = v * 16u + static_cast<uint32_t>(c - u'a' + 10);
+            else if (c >= u'A' && c <= u'F')
+                v = v * 16u + static_cast<uint32_t>(c - u'A' + 10);
+        }
+        Skip();
+        if (!started || part + 1 != size) return false;
+        out[part] = static_cast<uint8_t>(v & 0xffu);
+        return true;
+    }
+
+private:
+    static int Hex(char16_t c) noexcept {
+        if (c >= u'0' && c <= u'9') return c - u'0';
+        if (c >= u'a' && c <= u'f') return c - u'a' + 10;
+        if (c >= u'A' && c <= u'F') return c - u'A' + 10;
+        return -1;
+    }
+    // The form every saved key has, "hh hh hh hh", read without the general rules' bookkeeping;
+    // false (nothing taken) for anything else.
+    bool NextPlainHexBytes(uint8_t* out, int32_t size) noexcept {
+        const std::size_t chars = static_cast<std::size_t>(size) * 3 - 1;
+        if (static_cast<std::size_t>(End_ - At_) < chars) return false;
+        if (At_ + chars < End_ && At_[chars] != u',') return false;
+        for (int32_t b = 0; b < size; ++b) {
+            const char16_t* at = At_ + 3 * b;
+            const int high = Hex(at[0]);
+            const int low = Hex(at[1]);
+            if (high < 0 || low < 0 || (b + 1 < size && at[2] != u' ')) return false;
+            out[b] = static_cast<uint8_t>(high << 4 | low);
+        }
+        At_ += chars;
+        Skip();
+        return true;
+    }
+    void Skip() noexcept { At_ += At_ < End_ ? 1 : 0; } // the comma, when there is one
+    const char16_t* At_;
+    const char16_t* End_;
+    uint64_t Count_;
+};
+
+// Decimal digits of v, as IntToWideQX writes them, at `at`; returns the end.
+char16_t* AppendDecimal(char16_t* at, uint32_t v) {
     char16_t digits[10];
     int n = 0;
     do {
@@ -66,7 +135,8 @@ void AppendDecimal(std::u16string& s, uint32_t v) {
         v /= 10;
     } while (v != 0);
     while (n > 0)
-        s += digits[--n];
+        *at++ = digits[--n];
+    return at;
 }
 
 bool IsGroupBlockName(const std::u16string& name) {
@@ -160,8 +230,11 @@ void TKeyGM::Relayout(int32_t count, int32_t rows, FromKey fromKey, FromRow from
     const std::size_t rowBytes = static_cast<std::size_t>(count) * size;
     const std::size_t bytes = static_cast<std::size_t>(rows) * rowBytes;
     const std::size_t words = static_cast<std::size_t>(count) + (bytes + 3) / 4;
-    std::unique_ptr<int32_t[]> data(new int32_t[words]());
-    auto* out = reinterpret_cast<uint8_t*>(data.get() + count);
+    // Built beside the present storage (which it is made from), then put in its place.
+    int32_t small[InlineWords] = {};
+    std::unique_ptr<int32_t[]> heap(words > InlineWords ? new int32_t[words]() : nullptr);
+    int32_t* data = heap ? heap.get() : small;
+    auto* out = reinterpret_cast<uint8_t*>(data + count);
     for (int32_t k = 0; k < count; ++k) {
         const int32_t from = fromKey(k);
         if (from >= 0) data[static_cast<std::size_t>(k)] = Duration(from);
@@ -177,7 +250,14 @@ void TKeyGM::Relayout(int32_t count, int32_t rows, FromKey fromKey, FromRow from
                             ValueAt(row, from), size);
         }
     }
-    Data_ = std::move(data);
+    if (heap) {
+        Heap_ = std::move(heap);
+        Data_ = Heap_.get();
+    } else {
+        std::memcpy(Inline_, small, sizeof small);
+        Data_ = Inline_;
+        Heap_.reset();
+    }
     Count_ = count;
     Rows_ = rows;
 }
@@ -224,12 +304,9 @@ void TKeyGM::InsertRow(int32_t row) {
                                           : r - 1; });
 }
 
-void TKeyGM::Load(const std::u16string& text) {
-    const std::vector<std::u16string_view> items = SplitItems(text);
-    const auto item = [&items](uint64_t k) {
-        return k < items.size() ? items[k] : std::u16string_view();
-    };
-    const uint64_t n = StrToUIntQX(item(0));
+void TKeyGM::Load(std::u16string_view text) {
+    KeyItems items(text);
+    const uint64_t n = items.NextUInt();
     const uint64_t rows = static_cast<uint64_t>(Rows_);
     // With groups, every key needs a value item per group after its duration: a count the text
     // cannot back is damage, rejected before the key grows to it. Without groups a missing
@@ -237,7 +314,7 @@ void TKeyGM::Load(const std::u16string& text) {
     // items is refused there, so a damaged one cannot grow the key without bound.
     constexpr uint64_t kMissingDurationsMax = 65536;
     const bool unbacked =
-        rows > 0 ? items.size() < 1 + n + rows * n : n + 1 > items.size() + kMissingDurationsMax;
+        rows > 0 ? items.Count() < 1 + n + rows * n : n + 1 > items.Count() + kMissingDurationsMax;
     if (n > 0 && (n > static_cast<uint64_t>(kInt32Max) || unbacked)) RaiseQX("TKeyGM.Load");
     // Growing copies the last entry into the new ones, as KeyInsert at the end would; a count
     // of 0 shrinks to one key and then fails as KeyDelete of the last key does.
@@ -252,57 +329,48 @@ void TKeyGM::Load(const std::u16string& text) {
 
     Total = 0;
     for (int32_t i = 0; i < Count_; ++i) {
-        SetDuration(i, static_cast<int32_t>(StrToUIntQX(item(1 + static_cast<uint64_t>(i)))));
+        SetDuration(i, static_cast<int32_t>(items.NextUInt()));
         Total += Walked(Duration(i));
     }
 
-    uint64_t next = 1 + n;
-    for (int32_t g = 0; g < Rows_; ++g) {
-        for (int32_t k = 0; k < Count_; ++k) {
-            const std::u16string_view value = TrimViewQX(item(next++));
-            // Parts are separated by single spaces; an empty item has no parts.
-            const int32_t parts =
-                value.empty()
-                    ? 0
-                    : 1 + static_cast<int32_t>(std::count(value.begin(), value.end(), u' '));
-            if (parts != Size_) RaiseQX("TKeyGM.Load");
-            uint8_t* out = ValueAt(g, k);
-            std::size_t start = 0;
-            for (int32_t b = 0; b < Size_; ++b) {
-                std::size_t end = value.find(u' ', start);
-                if (end == std::u16string_view::npos) end = value.size();
-                out[b] = static_cast<uint8_t>(HexToIntQX(value.substr(start, end - start)) & 0xffu);
-                start = end + 1;
-            }
-        }
-    }
+    for (int32_t g = 0; g < Rows_; ++g)
+        for (int32_t k = 0; k < Count_; ++k)
+            if (!items.NextHexBytes(ValueAt(g, k), Size_)) RaiseQX("TKeyGM.Load");
 }
 
 std::u16string TKeyGM::Save() const {
-    static constexpr char16_t Hex[] = u"0123456789abcdef";
     std::u16string s;
+    SaveTo(s);
+    return s;
+}
+
+void TKeyGM::SaveTo(std::u16string& s) const {
+    static constexpr char16_t Hex[] = u"0123456789abcdef";
     const std::size_t values = static_cast<std::size_t>(Rows_) * static_cast<std::size_t>(Count_);
-    s.reserve(11 * (1 + static_cast<std::size_t>(Count_)) +
-              values * 3 * static_cast<std::size_t>(Size_));
-    AppendDecimal(s, static_cast<uint32_t>(Count_));
+    // The longest text: ten digits per number, three characters per value byte. Written through
+    // a pointer and cut to length after: a world's save writes every key.
+    s.resize(11 * (1 + static_cast<std::size_t>(Count_)) +
+             values * 3 * static_cast<std::size_t>(Size_));
+    char16_t* at = s.data();
+    at = AppendDecimal(at, static_cast<uint32_t>(Count_));
     // Durations are written back as the unsigned numbers they were read from, so a wrapped
     // duration reloads with the same stored value.
     for (int32_t i = 0; i < Count_; ++i) {
-        s += u',';
-        AppendDecimal(s, static_cast<uint32_t>(Duration(i)));
+        *at++ = u',';
+        at = AppendDecimal(at, static_cast<uint32_t>(Duration(i)));
     }
     for (int32_t g = 0; g < Rows_; ++g) {
         for (int32_t k = 0; k < Count_; ++k) {
-            s += u',';
+            *at++ = u',';
             const uint8_t* v = ValueAt(g, k);
             for (int32_t b = 0; b < Size_; ++b) {
-                if (b > 0) s += u' ';
-                s += Hex[v[b] >> 4];
-                s += Hex[v[b] & 15];
+                if (b > 0) *at++ = u' ';
+                *at++ = Hex[v[b] >> 4];
+                *at++ = Hex[v[b] & 15];
             }
         }
     }
-    return s;
+    s.resize(static_cast<std::size_t>(at - s.data()));
 }
 
 TKeyCalc TKeyGM::Calc(float time) const {
@@ -399,7 +467,8 @@ void ColorLerp(TKeyGM& key, int32_t i, int32_t j, float f) {
     }
 }
 
-// --- End-file blobs ---------------------------------------------------------------------------
+// --- End-file blobs
+// ---------------------------------------------------------------------------
 
 void TKeyGM::KeySample(TBufQX& buf) {
     const IKeyUnit* unit = List ? List->Unit : nullptr;
@@ -468,8 +537,8 @@ int64_t TKeyGM::KeyBlobSize() const {
 
 // Sampling is most of an export's work, and a world repeats its units: a key whose blob follows
 // from exactly the inputs of a key sampled before (its own numbers and value, and what it reads
-// of its list and unit) takes that key's offset and final value instead. ColorLerp reads nothing
-// else; keys with another interpolation are always sampled.
+// of its list and unit) takes that key's offset and final value instead. ColorLerp reads
+// nothing else; keys with another interpolation are always sampled.
 int32_t TKeyGM::KeyBlobAdd(TBufQX& scratch, KeyPool& pool) {
     if (Interpolate != ColorLerp || Size_ != 4) {
         KeyBlobBuild(scratch);
@@ -484,7 +553,7 @@ int32_t TKeyGM::KeyBlobAdd(TBufQX& scratch, KeyPool& pool) {
     putValue(Rows_);
     putValue(Total);
     put(Value(), 4);
-    put(Data_.get(), static_cast<std::size_t>(Count_) * sizeof(int32_t));
+    put(Data_, static_cast<std::size_t>(Count_) * sizeof(int32_t));
     put(RowsData(), static_cast<std::size_t>(Rows_) * static_cast<std::size_t>(Count_) * 4);
     const IKeyUnit* unit = List ? List->Unit : nullptr;
     const int32_t flags = (List ? 1 : 0) | (unit ? 2 : 0);
@@ -568,7 +637,8 @@ int32_t KeyPool::Add(const TBufQX& blob) {
     return off;
 }
 
-// --- TKeyGroupList ----------------------------------------------------------------------------
+// --- TKeyGroupList
+// ----------------------------------------------------------------------------
 
 TKeyGroupList::TKeyGroupList(IKeyUnit* unit, KeyStore*) : Unit(unit) {}
 
@@ -632,7 +702,8 @@ void TKeyGroupList::WriteGroups(TBufQX& buf) const {
         buf.AddWideStr(group->Name);
 }
 
-// --- KeyStore ---------------------------------------------------------------------------------
+// --- KeyStore
+// ---------------------------------------------------------------------------------
 
 void KeyDeleter::operator()(TKeyGM* key) const noexcept {
     if (Store)
@@ -647,7 +718,7 @@ KeyStore::~KeyStore() {
 }
 
 TKeyGM* KeyStore::KeyCreate(TKeyGroupList* list, TKeyInterpolate interpolate, int32_t size) {
-    return Keys_.Append(std::make_unique<TKeyGM>(list, interpolate, size));
+    return Keys_.Append(std::unique_ptr<TKeyGM>(new (KeySlab_) TKeyGM(list, interpolate, size)));
 }
 
 KeyPtr KeyStore::KeyNew(TKeyGroupList* list, TKeyInterpolate interpolate, int32_t size) {
@@ -705,8 +776,8 @@ void KeyStore::KeyGroupListsNumber() {
 }
 
 // List by list rather than key by key: the keys of a unit out of sight are not touched at all,
-// and the unit's clock values are asked for once. Keys are independent of each other, so the order
-// in which they are evaluated changes nothing.
+// and the unit's clock values are asked for once. Keys are independent of each other, so the
+// order in which they are evaluated changes nothing.
 void KeyStore::KeyUpdateAll(int32_t animClock) {
     const float time = static_cast<float>(animClock);
     for (const TKeyGroupList* list : Lists_) {

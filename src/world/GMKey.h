@@ -5,10 +5,12 @@
 
 #include "foundation/QX_Buf.h"
 #include "foundation/QX_List.h"
+#include "foundation/QX_Slab.h"
 
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -78,7 +80,7 @@ private:
 // A key's storage is one block (durations, then one row of values per key group) and, for
 // values of up to 8 bytes, the evaluated value inside the key itself: a frame evaluates every key
 // of every unit in sight and reads back its value, so each key is kept to a few cache lines.
-class TKeyGM {
+class TKeyGM : public SlabObjectQX {
     // First what a frame reads of every key (its value, through Size_) and evaluates it by, so
     // that reading the value touches a single cache line.
     uint8_t SmallValue_[8] = {};
@@ -132,8 +134,10 @@ public:
     void KeyDelete(int32_t i);
 
     // Text form: count, durations, then group by group one item of Size hex bytes per key.
-    void Load(const std::u16string& text);
+    void Load(std::u16string_view text);
     std::u16string Save() const;
+    // Save into text, whose storage is reused (writing a world saves every key).
+    void SaveTo(std::u16string& text) const;
 
     TKeyCalc Calc(float time) const;
     void Update(int32_t animClock);
@@ -157,7 +161,7 @@ private:
     TKeyCalc CalcAt(int64_t t, int64_t timeLength) const;
 
     uint8_t* RowsData() noexcept {
-        return reinterpret_cast<uint8_t*>(Data_.get() + static_cast<std::size_t>(Count_));
+        return reinterpret_cast<uint8_t*>(Data_ + static_cast<std::size_t>(Count_));
     }
     // New storage of count keys and rows rows, entry k and row r taken from entry from(k) and
     // row fromRow(r) of the present storage (-1: zeros).
@@ -165,8 +169,14 @@ private:
     void Relayout(int32_t count, int32_t rows, FromKey fromKey, FromRow fromRow);
     void InsertRow(int32_t at); // for GroupInsert
 
-    std::unique_ptr<int32_t[]> Data_;     // Count_ durations, then Rows_ x Count_ x Size_ bytes
+    // Count_ durations, then Rows_ x Count_ x Size_ bytes: inside the key while they fit (a few
+    // keys of a few groups, the usual case; a world holds hundreds of thousands of keys, and a
+    // block of their own would cost each an allocation and a cache miss), else on the heap.
+    static constexpr std::size_t InlineWords = 16;
+    int32_t* Data_ = Inline_;
+    std::unique_ptr<int32_t[]> Heap_;
     std::unique_ptr<uint8_t[]> BigValue_; // the value when Size_ > SmallValueSize
+    int32_t Inline_[InlineWords] = {};
 };
 
 struct TKeyGroup {
@@ -253,7 +263,8 @@ private:
     void RebuildByNumber();
 
     ListQX<TKeyGroupList> Lists_;
-    ListQX<TKeyGM> Keys_; // declared last: destroyed before the lists they refer to
+    SlabQX KeySlab_{sizeof(TKeyGM)}; // outlives the keys
+    ListQX<TKeyGM> Keys_;            // declared last: destroyed before the lists they refer to
     std::unordered_map<const IKeyUnit*, std::vector<TKeyGroupList*>> ByUnit_;
     std::unordered_map<int32_t, TKeyGroupList*> ByNumber_;
     bool ByNumberValid_ = false;

@@ -46,7 +46,7 @@ void LineStore::SetScene(Scene* scene) noexcept {
 }
 
 TLineGM* LineStore::LineAdd(TKeyGroupList* list) {
-    TLineGM* line = List_.Append(std::make_unique<TLineGM>());
+    TLineGM* line = List_.Append(std::unique_ptr<TLineGM>(new (Slab_) TLineGM()));
     if (OrderValid_) {
         try {
             Order_.push_back(line);
@@ -142,12 +142,15 @@ void LineStore::LinesLoadDesc(TBlockParQX& desc, TgmWorldUnit* unit, TKeyGroupLi
 
 void LineStore::LinesWrite(TBufQX& buf, const UnitNumberFn& unitNumber) {
     buf.AddDWord(static_cast<uint32_t>(List_.Size()));
+    std::u16string text; // one key's text at a time, its storage reused
     for (const TLineGM* line : List_) {
         buf.AddDWord(ListNumber(line->KeyStart.get()));
         buf.AddDWord(PointNumber(line->PointStart));
         buf.AddDWord(PointNumber(line->PointEnd));
-        buf.AddWideStr(line->KeyStart->Save());
-        buf.AddWideStr(line->KeyEnd->Save());
+        line->KeyStart->SaveTo(text);
+        buf.AddWideStr(text);
+        line->KeyEnd->SaveTo(text);
+        buf.AddWideStr(text);
         buf.AddByte(line->Visible);
         buf.AddByte(line->Stop);
         buf.AddDWord(line->Unit ? unitNumber(line->Unit) : 0);
@@ -158,6 +161,7 @@ void LineStore::LinesRead(TBufQX& buf, const PointStore& points,
                           const UnitByNumberFn& unitByNumber) {
     LineClearAll();
     const uint32_t count = buf.GetDWord();
+    std::u16string text; // one key's text at a time, its storage reused
     for (uint32_t i = 0; i < count; ++i) {
         const uint32_t listNo = buf.GetDWord();
         TKeyGroupList* list = Keys_.KeyGroupListByNumber(static_cast<int32_t>(listNo));
@@ -165,8 +169,10 @@ void LineStore::LinesRead(TBufQX& buf, const PointStore& points,
         TLineGM* line = LineAdd(list);
         line->PointStart = points.PointFromTable(buf.GetDWord());
         line->PointEnd = points.PointFromTable(buf.GetDWord());
-        line->KeyStart->Load(buf.GetWideStr());
-        line->KeyEnd->Load(buf.GetWideStr());
+        buf.GetWideStr(text);
+        line->KeyStart->Load(text);
+        buf.GetWideStr(text);
+        line->KeyEnd->Load(text);
         line->Visible = buf.GetByte();
         line->Stop = buf.GetByte();
         const uint32_t unitNo = buf.GetDWord();
@@ -186,6 +192,7 @@ void LineStore::LinesCheckEnds() const {
 void LineStore::LinesWriteEnd(TBufQX& buf, TBufQX& scratch, KeyPool& pool) {
     LinesCheckEnds();
     buf.AddDWord(static_cast<uint32_t>(List_.Size()));
+    std::u16string text; // one key's text at a time, its storage reused
     for (const TLineGM* line : List_) {
         buf.AddDWord(static_cast<uint32_t>(line->PointStart->Number));
         buf.AddDWord(static_cast<uint32_t>(line->PointEnd->Number));

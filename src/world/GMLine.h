@@ -10,6 +10,7 @@
 
 #include "foundation/QX_Buf.h"
 #include "foundation/QX_List.h"
+#include "foundation/QX_Slab.h"
 #include "world/GMKey.h"
 
 namespace gm {
@@ -30,7 +31,7 @@ using UnitVisibleFn = std::function<bool(const TgmWorldUnit*)>;
 // A description's point numbers name only points of the unit being loaded.
 using DescPointFn = std::function<TPointGM*(uint32_t)>;
 
-class TLineGM {
+class TLineGM : public SlabObjectQX {
 public:
     TLineGM* Prev = nullptr;
     TLineGM* Next = nullptr;
@@ -92,6 +93,7 @@ private:
 
     KeyStore& Keys_;
     Scene* Scene_ = nullptr;
+    SlabQX Slab_{sizeof(TLineGM)}; // outlives the objects of List_
     ListQX<TLineGM> List_;
     std::vector<TLineGM*> Order_;
     bool OrderValid_ = true;

@@ -52,7 +52,7 @@ void PointStore::SetScene(Scene* scene) noexcept {
 }
 
 TPointGM* PointStore::PointAdd() {
-    TPointGM* p = List_.Append(std::make_unique<TPointGM>());
+    TPointGM* p = List_.Append(std::unique_ptr<TPointGM>(new (Slab_) TPointGM()));
     if (OrderValid_) {
         try {
             Order_.push_back(p);

@@ -11,6 +11,7 @@
 
 #include "foundation/QX_Buf.h"
 #include "foundation/QX_List.h"
+#include "foundation/QX_Slab.h"
 #include "render/VecTypes.h"
 
 namespace gm {
@@ -23,7 +24,7 @@ class TgmWorldUnit;
 struct ViewFlags;
 class PointStore;
 
-class TPointGM {
+class TPointGM : public SlabObjectQX {
 public:
     static constexpr uint32_t MarkerColor = 0xFF0000FF;  // opaque blue
     static constexpr uint32_t CurrentColor = 0xFFFFFFFF; // opaque white
@@ -157,6 +158,7 @@ private:
     // The points in list order, for walks that read ahead; rebuilt after deletions.
     const std::vector<TPointGM*>& Order();
 
+    SlabQX Slab_{sizeof(TPointGM)}; // outlives the objects of List_
     ListQX<TPointGM> List_;
     std::vector<TPointGM*> Order_;
     bool OrderValid_ = true;

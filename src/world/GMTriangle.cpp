@@ -58,7 +58,7 @@ void TriangleStore::SetScene(Scene* scene) noexcept {
 }
 
 TTriangleGM* TriangleStore::TriangleAdd(TKeyGroupList* list) {
-    TTriangleGM* tri = List_.Append(std::make_unique<TTriangleGM>());
+    TTriangleGM* tri = List_.Append(std::unique_ptr<TTriangleGM>(new (Slab_) TTriangleGM()));
     if (OrderValid_) {
         try {
             Order_.push_back(tri);
@@ -158,6 +158,7 @@ void TriangleStore::TrianglesLoadDesc(TBlockParQX& desc, TgmWorldUnit* unit, TKe
 
 void TriangleStore::TrianglesWrite(TBufQX& buf, const UnitNumberFn& unitNumber) {
     buf.AddDWord(static_cast<uint32_t>(List_.Size()));
+    std::u16string text; // one key's text at a time, its storage reused
     for (const TTriangleGM* tri : List_) {
         const TKeyGM* k0 = tri->Corner[0].Key.get();
         buf.AddDWord(k0 && k0->List ? static_cast<uint32_t>(k0->List->Number) : 0);
@@ -168,7 +169,8 @@ void TriangleStore::TrianglesWrite(TBufQX& buf, const UnitNumberFn& unitNumber) 
             buf.AddDWord(c.Point ? static_cast<uint32_t>(c.Point->Number) : 0);
             buf.AddSingle(c.U);
             buf.AddSingle(c.V);
-            buf.AddWideStr(c.Key->Save());
+            c.Key->SaveTo(text);
+            buf.AddWideStr(text);
         }
     }
 }
@@ -177,6 +179,7 @@ void TriangleStore::TrianglesRead(TBufQX& buf, const PointStore& points,
                                   const UnitByNumberFn& unitByNumber) {
     TriangleClearAll();
     const uint32_t count = buf.GetDWord();
+    std::u16string text; // one key's text at a time, its storage reused
     for (uint32_t i = 0; i < count; ++i) {
         const uint32_t listNo = buf.GetDWord();
         TKeyGroupList* list = Keys_.KeyGroupListByNumber(static_cast<int32_t>(listNo));
@@ -192,7 +195,8 @@ void TriangleStore::TrianglesRead(TBufQX& buf, const PointStore& points,
             c.Point = points.PointFromTable(buf.GetDWord());
             c.U = GetFiniteSingle(buf);
             c.V = GetFiniteSingle(buf);
-            c.Key->Load(buf.GetWideStr());
+            buf.GetWideStr(text);
+            c.Key->Load(text);
         }
     }
 }

@@ -10,6 +10,7 @@
 
 #include "foundation/QX_Buf.h"
 #include "foundation/QX_List.h"
+#include "foundation/QX_Slab.h"
 #include "world/GMKey.h"
 #include "world/GMLine.h"
 
@@ -22,7 +23,7 @@ struct TTriangleCorner {
     KeyPtr Key;
 };
 
-class TTriangleGM {
+class TTriangleGM : public SlabObjectQX {
 public:
     // What every frame reads comes first, so that it shares as few cache lines as possible.
     TTriangleGM* Prev = nullptr;
@@ -88,6 +89,7 @@ private:
 
     KeyStore& Keys_;
     Scene* Scene_ = nullptr;
+    SlabQX Slab_{sizeof(TTriangleGM)}; // outlives the objects of List_
     ListQX<TTriangleGM> List_;
     std::vector<TTriangleGM*> Order_;
     bool OrderValid_ = true;

@@ -189,6 +189,11 @@ TEST_F(KeyTest, LoadReadsLenientlyAndSaveIsCanonical) {
         {2, u"2,1,2,a a a a,b b b b,c c c c,d d d d",
          u"2,1,2,0a 0a 0a 0a,0b 0b 0b 0b,0c 0c 0c 0c,0d 0d 0d 0d"},
         {0, u"3,7,8,9", u"3,7,8,9"},
+        // Values close to the saved form "hh hh hh hh" but not quite it.
+        {1, u"1,0,ff ff ff ffx", u"1,0,ff ff ff ff"},
+        {1, u"1,0,ab cd ef 1", u"1,0,ab cd ef 01"},
+        {1, u"1,0,1ab CD ef 01 ,9", u"1,0,ab cd ef 01"},
+        {1, u"1,0,ab cd ef 0g", u"1,0,ab cd ef 00"},
     };
     for (const Case& c : cases) {
         TKeyGM* key = MakeKey(c.groups, c.text);
@@ -251,6 +256,23 @@ TEST_F(KeyTest, AbsurdCountFailsWithoutGrowingTheKey) {
         EXPECT_EQ(ErrorOf([&] { key->Load(u"100000000,1,2,3"); }), "TKeyGM.Load");
         EXPECT_EQ(key->Count(), 1);
     }
+}
+
+TEST_F(KeyTest, KeysGrowAndShrinkAcrossTheirInlineStorage) {
+    // Three groups: four keys fit inside the key, five do not.
+    TKeyGM* key = MakeKey(3, u"4,1,2,3,4,01 01 01 01,02 02 02 02,03 03 03 03,04 04 04 04,"
+                             u"11 11 11 11,12 12 12 12,13 13 13 13,14 14 14 14,"
+                             u"21 21 21 21,22 22 22 22,23 23 23 23,24 24 24 24");
+    const std::u16string four = key->Save();
+    key->KeyInsert(4);
+    EXPECT_EQ(key->Save(), u"5,1,2,3,4,4,01 01 01 01,02 02 02 02,03 03 03 03,04 04 04 04,"
+                           u"04 04 04 04,11 11 11 11,12 12 12 12,13 13 13 13,14 14 14 14,"
+                           u"14 14 14 14,21 21 21 21,22 22 22 22,23 23 23 23,24 24 24 24,"
+                           u"24 24 24 24");
+    key->KeyDelete(4);
+    EXPECT_EQ(key->Save(), four);
+    key->Load(key->Save()); // same size: loads in place
+    EXPECT_EQ(key->Save(), four);
 }
 
 TEST_F(KeyTest, KeyInsertCopiesTheEntryItDisplaces) {
