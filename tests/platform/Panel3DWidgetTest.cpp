@@ -2,8 +2,15 @@
 #include <string>
 #include <vector>
 
+#include <QApplication>
+#include <QHBoxLayout>
 #include <QImage>
+#include <QLabel>
+#include <QMouseEvent>
 #include <QString>
+#include <QTest>
+#include <QWheelEvent>
+#include <QWindow>
 
 #include <gtest/gtest.h>
 
@@ -86,6 +93,92 @@ TEST(Panel3DWidget, ReportsAFailedFrameAndRecovers) {
     const QImage image = panel.grabFramebuffer();
     EXPECT_TRUE(failures.empty());
     EXPECT_EQ(test::At(image, 10, 10), 0xFF00FF00u);
+}
+
+// The frames go to the panel's own native window; the window around it keeps a plain raster
+// surface, which Qt would switch to OpenGL (recomposing the whole window every frame) for an
+// OpenGL widget inside it.
+TEST(Panel3DWidget, DrawsIntoItsOwnWindowBesideRasterWidgets) {
+    QWidget top;
+    auto* layout = new QHBoxLayout(&top);
+    layout->addWidget(new QLabel(QStringLiteral("pages")));
+    auto* panel = new Panel3DWidget;
+    layout->addWidget(panel);
+    int paints = 0;
+    panel->SetPaintCallback([&](Device& dev) {
+        ++paints;
+        test::BeginFrame(dev, 0xFF0000FFu);
+        test::EndFrame(dev);
+    });
+    top.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(panel->FrameWindow()));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return panel->DeviceReady(); }, 5000))
+        << panel->DeviceError();
+    const int before = paints;
+    for (int i = 0; i < 3; ++i)
+        panel->DrawFrame();
+    EXPECT_EQ(paints, before + 3);
+    EXPECT_EQ(top.windowHandle()->surfaceType(), QSurface::RasterSurface);
+    EXPECT_EQ(panel->FrameWindow()->parent(), top.windowHandle());
+    EXPECT_EQ(panel->FrameWindow()->size(), panel->size());
+}
+
+// Mouse input arrives at the panel's window: it reaches the same callbacks as input sent to the
+// widget, in the panel's pixels, and a drag's cursor is shown over the window.
+TEST(Panel3DWidget, InputToItsWindowReachesTheCallbacks) {
+    Panel3DWidget panel;
+    struct Seen {
+        Panel3DWidget::MouseAction Action;
+        PanelMouse Mouse;
+    };
+    std::vector<Seen> seen;
+    panel.SetMouseCallback([&](Panel3DWidget::MouseAction a, const PanelMouse& m) {
+        seen.push_back({a, m});
+    });
+    std::vector<int> notches;
+    QObject::connect(&panel, &Panel3DWidget::wheelTurned, [&](int n) { notches.push_back(n); });
+    QWindow* window = panel.FrameWindow();
+    const auto send = [&](QEvent::Type type, QPoint at, Qt::MouseButton button,
+                          Qt::MouseButtons held, Qt::KeyboardModifiers modifiers) {
+        QMouseEvent event(type, at, window->mapToGlobal(at), button, held, modifiers);
+        QApplication::sendEvent(window, &event);
+    };
+    send(QEvent::MouseButtonPress, {30, 40}, Qt::RightButton, Qt::RightButton, Qt::ShiftModifier);
+    send(QEvent::MouseMove, {55, 66}, Qt::NoButton, Qt::RightButton, {});
+    send(QEvent::MouseButtonRelease, {-5, 70}, Qt::RightButton, Qt::NoButton, {});
+    const struct {
+        Panel3DWidget::MouseAction Action;
+        PanelButton Button;
+        int X, Y;
+        bool RightHeld, Shift;
+    } want[] = {
+        {Panel3DWidget::MouseAction::Down, PanelButton::Right, 30, 40, true, true},
+        {Panel3DWidget::MouseAction::Move, PanelButton::None, 55, 66, true, false},
+        {Panel3DWidget::MouseAction::Up, PanelButton::Right, -5, 70, false, false},
+    };
+    ASSERT_EQ(seen.size(), std::size(want));
+    for (size_t i = 0; i < seen.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(seen[i].Action, want[i].Action);
+        EXPECT_EQ(seen[i].Mouse.Button, want[i].Button);
+        EXPECT_EQ(seen[i].Mouse.X, want[i].X);
+        EXPECT_EQ(seen[i].Mouse.Y, want[i].Y);
+        EXPECT_EQ(seen[i].Mouse.RightHeld, want[i].RightHeld);
+        EXPECT_EQ(seen[i].Mouse.Shift, want[i].Shift);
+    }
+
+    // Two notches sent in three parts: whole notches only, the rest kept.
+    for (int delta : {100, 100, 40}) {
+        QWheelEvent wheel(QPointF(10, 10), window->mapToGlobal(QPointF(10, 10)), {},
+                          QPoint(0, delta), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(window, &wheel);
+    }
+    EXPECT_EQ(notches, (std::vector<int>{1, 1}));
+
+    panel.SetDragging(true);
+    EXPECT_EQ(window->cursor().shape(), Qt::SizeAllCursor);
+    panel.SetDragging(false);
+    EXPECT_EQ(window->cursor().shape(), Qt::ArrowCursor);
 }
 
 } // namespace
