@@ -4,6 +4,7 @@
 #include <exception>
 #include <utility>
 
+#include <QCoreApplication>
 #include <QMouseEvent>
 #include <QOpenGLContext>
 #include <QOpenGLFramebufferObject>
@@ -147,6 +148,12 @@ void Panel3DWidget::GlWheel(QWheelEvent* event) {
     Wheel(event->angleDelta().y());
 }
 
+void Panel3DWidget::GlDrop(QEvent* event) {
+    // Where files may be dropped, the main window decides, as over any other part of it; it looks
+    // at what is dropped, not where.
+    QCoreApplication::sendEvent(window(), event);
+}
+
 void Panel3DWidget::Wheel(int angleDelta) {
     // 120 eighths of a degree make one notch; touchpads send less at a time.
     WheelRest_ += angleDelta;
@@ -197,12 +204,12 @@ void Panel3DWidget::CreateDevice() {
 }
 
 void Panel3DWidget::ReleaseDevice() {
-    if (!Device_.Created() || !Context_) return;
-    // The device's objects live in the panel's context; free them while it still exists.
-    if (Context_->makeCurrent(GlWindow_)) {
-        Device_.Release();
-        Context_->doneCurrent();
-    }
+    if (!Device_.Created()) return;
+    // The device's objects live in the panel's context: free them while it is current. A window
+    // whose native surface is gone already leaves them to go with the context.
+    const bool current = Context_ && GlWindow_->handle() && Context_->makeCurrent(GlWindow_);
+    Device_.Release();
+    if (current) Context_->doneCurrent();
 }
 
 void Panel3DWidget::RequestFrame() {

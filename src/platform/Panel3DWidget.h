@@ -89,6 +89,7 @@ private:
     void GlDraw() override;
     void GlMouse(QEvent::Type type, QMouseEvent* event) override;
     void GlWheel(QWheelEvent* event) override;
+    void GlDrop(QEvent* event) override;
 
     // Makes the context current on the panel's window, creating the context and the device the
     // first time; false when there is no context to draw with.

@@ -13,9 +13,19 @@ PanelGlWindow::PanelGlWindow(PanelGlHost* host) : Host_(host) {
 }
 
 bool PanelGlWindow::event(QEvent* event) {
-    if (event->type() == QEvent::UpdateRequest) {
+    switch (event->type()) {
+    case QEvent::UpdateRequest:
         if (Host_ && isExposed()) Host_->GlDraw();
         return true;
+    case QEvent::DragEnter:
+    case QEvent::DragMove:
+    case QEvent::DragLeave:
+    case QEvent::Drop:
+        if (!Host_) break;
+        Host_->GlDrop(event);
+        return true;
+    default:
+        break;
     }
     return QWindow::event(event);
 }

@@ -18,6 +18,8 @@ public:
     virtual void GlDraw() = 0;
     virtual void GlMouse(QEvent::Type type, QMouseEvent* event) = 0;
     virtual void GlWheel(QWheelEvent* event) = 0;
+    // A drag and drop over the panel (a world file dropped on it).
+    virtual void GlDrop(QEvent* event) = 0;
 };
 
 class PanelGlWindow : public QWindow {

@@ -3,12 +3,15 @@
 #include <vector>
 
 #include <QApplication>
+#include <QDragEnterEvent>
 #include <QHBoxLayout>
 #include <QImage>
 #include <QLabel>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QString>
 #include <QTest>
+#include <QUrl>
 #include <QWheelEvent>
 #include <QWindow>
 
@@ -124,9 +127,18 @@ TEST(Panel3DWidget, DrawsIntoItsOwnWindowBesideRasterWidgets) {
 }
 
 // Mouse input arrives at the panel's window: it reaches the same callbacks as input sent to the
-// widget, in the panel's pixels, and a drag's cursor is shown over the window.
+// widget, in the panel's pixels, and a drag's cursor is shown over the window. Files dragged over
+// it are the main window's to take.
 TEST(Panel3DWidget, InputToItsWindowReachesTheCallbacks) {
-    Panel3DWidget panel;
+    struct DropTarget : QWidget {
+        int Enters = 0;
+        void dragEnterEvent(QDragEnterEvent* event) override {
+            ++Enters;
+            event->acceptProposedAction();
+        }
+    } top;
+    top.setAcceptDrops(true);
+    Panel3DWidget& panel = *new Panel3DWidget(&top);
     struct Seen {
         Panel3DWidget::MouseAction Action;
         PanelMouse Mouse;
@@ -179,6 +191,13 @@ TEST(Panel3DWidget, InputToItsWindowReachesTheCallbacks) {
     EXPECT_EQ(window->cursor().shape(), Qt::SizeAllCursor);
     panel.SetDragging(false);
     EXPECT_EQ(window->cursor().shape(), Qt::ArrowCursor);
+
+    QMimeData files;
+    files.setUrls({QUrl::fromLocalFile(QStringLiteral("/worlds/a.raw"))});
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &files, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(window, &enter);
+    EXPECT_EQ(top.Enters, 1);
+    EXPECT_TRUE(enter.isAccepted());
 }
 
 } // namespace
