@@ -43,6 +43,9 @@ Panel3DWidget::Panel3DWidget(QWidget* parent, GlDevice::ShaderPath path)
     Container_ = QWidget::createWindowContainer(GlWindow_, this);
     Container_->setObjectName(QStringLiteral("Panel3DWindow"));
     Container_->setFocusPolicy(Qt::NoFocus);
+    // Files dragged over the panel are the main window's: the container would take them for the
+    // window inside it, which hands them back up (GlDrop), round and round.
+    Container_->setAcceptDrops(false);
     Container_->setGeometry(rect());
 }
 
@@ -149,8 +152,8 @@ void Panel3DWidget::GlWheel(QWheelEvent* event) {
 }
 
 void Panel3DWidget::GlDrop(QEvent* event) {
-    // Where files may be dropped, the main window decides, as over any other part of it; it looks
-    // at what is dropped, not where.
+    // A drag that a platform hands to the panel's window itself: the main window decides, as over
+    // any other part of it; it looks at what is dropped, not where.
     QCoreApplication::sendEvent(window(), event);
 }
 

@@ -131,9 +131,17 @@ TEST(Panel3DWidget, DrawsIntoItsOwnWindowBesideRasterWidgets) {
 // it are the main window's to take.
 TEST(Panel3DWidget, InputToItsWindowReachesTheCallbacks) {
     struct DropTarget : QWidget {
-        int Enters = 0;
+        int Enters = 0, Moves = 0, Drops = 0;
         void dragEnterEvent(QDragEnterEvent* event) override {
             ++Enters;
+            event->acceptProposedAction();
+        }
+        void dragMoveEvent(QDragMoveEvent* event) override {
+            ++Moves;
+            event->acceptProposedAction();
+        }
+        void dropEvent(QDropEvent* event) override {
+            ++Drops;
             event->acceptProposedAction();
         }
     } top;
@@ -192,12 +200,27 @@ TEST(Panel3DWidget, InputToItsWindowReachesTheCallbacks) {
     panel.SetDragging(false);
     EXPECT_EQ(window->cursor().shape(), Qt::ArrowCursor);
 
+    // A drag over the panel, as the main window's own window routes it (to the widget under the
+    // cursor, then up to the first that takes drops), and as a platform may send it to the
+    // panel's window directly.
     QMimeData files;
     files.setUrls({QUrl::fromLocalFile(QStringLiteral("/worlds/a.raw"))});
+    QWidget* under = panel.childAt(5, 5);
+    ASSERT_NE(under, nullptr);
     QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &files, Qt::NoButton, Qt::NoModifier);
-    QApplication::sendEvent(window, &enter);
+    QApplication::sendEvent(under, &enter);
+    QDragMoveEvent move(QPoint(6, 6), Qt::CopyAction, &files, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(under, &move);
+    QDropEvent drop(QPointF(6, 6), Qt::CopyAction, &files, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(under, &drop);
     EXPECT_EQ(top.Enters, 1);
-    EXPECT_TRUE(enter.isAccepted());
+    EXPECT_EQ(top.Moves, 1);
+    EXPECT_EQ(top.Drops, 1);
+    EXPECT_TRUE(drop.isAccepted());
+    QDragEnterEvent direct(QPoint(5, 5), Qt::CopyAction, &files, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(window, &direct);
+    EXPECT_EQ(top.Enters, 2);
+    EXPECT_TRUE(direct.isAccepted());
 }
 
 } // namespace
