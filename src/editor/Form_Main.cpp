@@ -399,7 +399,7 @@ void TFormMain::RunFrame(uint64_t animClock) {
     FrameTick(Doc, animClock);
     FrameUpdateLists(Doc, *Scene_, Cam, Flags);
     PaintError_.clear();
-    Panel3D->repaint();
+    Panel3D->DrawFrame();
     ShowTextureFailures();
     if (!PaintError_.empty()) RaiseQX(PaintError_);
 }

@@ -371,7 +371,7 @@ void TFormMain::FillZonePage() {
 
 void TFormMain::RedrawNow() {
     FrameUpdateLists(Doc, *Scene_, Cam, Flags);
-    Panel3D->update();
+    Panel3D->RequestFrame();
 }
 
 } // namespace gm

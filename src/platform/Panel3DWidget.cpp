@@ -4,8 +4,10 @@
 #include <exception>
 #include <utility>
 
+#include <QCoreApplication>
 #include <QMouseEvent>
 #include <QOpenGLContext>
+#include <QOpenGLFramebufferObject>
 #include <QOpenGLFunctions>
 #include <QResizeEvent>
 #include <QString>
@@ -25,21 +27,33 @@ QString DisplayText(const std::string& message) {
 } // namespace
 
 Panel3DWidget::Panel3DWidget(QWidget* parent, GlDevice::ShaderPath path)
-    : QOpenGLWidget(parent), Device_(path) {
+    : QWidget(parent), Device_(path) {
     setObjectName(QStringLiteral("Panel3D"));
     setMinimumSize(MinWidth, MinHeight);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
-    QSurfaceFormat format = QSurfaceFormat::defaultFormat();
-    format.setDepthBufferSize(24);
-    setFormat(format);
+    // The window covers the widget: nothing of the widget itself is ever drawn.
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setAttribute(Qt::WA_NoSystemBackground);
     // The "Coord:" label follows the cursor even when no button is held.
     setMouseTracking(true);
+    GlWindow_ = new PanelGlWindow(this);
+    QSurfaceFormat format = QSurfaceFormat::defaultFormat();
+    format.setDepthBufferSize(24);
+    GlWindow_->setFormat(format);
+    Container_ = QWidget::createWindowContainer(GlWindow_, this);
+    Container_->setObjectName(QStringLiteral("Panel3DWindow"));
+    Container_->setFocusPolicy(Qt::NoFocus);
+    // Files dragged over the panel are the main window's: the container would take them for the
+    // window inside it, which hands them back up (GlDrop), round and round.
+    Container_->setAcceptDrops(false);
+    Container_->setGeometry(rect());
 }
 
 Panel3DWidget::~Panel3DWidget() {
-    // The base class destroys the context after this object is gone: no call back into it.
-    if (context()) disconnect(context(), nullptr, this, nullptr);
+    GlWindow_->Detach();
     ReleaseDevice();
+    delete Container_; // and the window with it, before the context
+    Context_.reset();
 }
 
 void Panel3DWidget::SetPaintCallback(PaintCallback callback) {
@@ -53,12 +67,15 @@ void Panel3DWidget::SetMouseCallback(MouseCallback callback) {
 void Panel3DWidget::SetDragging(bool dragging) {
     if (dragging == Dragging_) return;
     Dragging_ = dragging;
+    // The pointer is over the panel's own window: the cursor and the grab are set there too.
     if (dragging) {
         setCursor(Qt::SizeAllCursor);
-        grabMouse();
+        GlWindow_->setCursor(Qt::SizeAllCursor);
+        GlWindow_->setMouseGrabEnabled(true);
     } else {
         unsetCursor();
-        releaseMouse();
+        GlWindow_->unsetCursor();
+        GlWindow_->setMouseGrabEnabled(false);
     }
 }
 
@@ -103,17 +120,46 @@ void Panel3DWidget::mouseReleaseEvent(QMouseEvent* event) {
     SendMouse(MouseAction::Up, event);
 }
 
+void Panel3DWidget::GlMouse(QEvent::Type type, QMouseEvent* event) {
+    // The window lies at the widget's origin: its positions are the panel's.
+    switch (type) {
+    case QEvent::MouseButtonPress:
+        mousePressEvent(event);
+        break;
+    case QEvent::MouseButtonRelease:
+        mouseReleaseEvent(event);
+        break;
+    default:
+        mouseMoveEvent(event);
+        break;
+    }
+}
+
 void Panel3DWidget::resizeEvent(QResizeEvent* event) {
-    QOpenGLWidget::resizeEvent(event);
-    // Not from resizeGL: that runs only once the context exists, and the owner needs the size
-    // before the first frame too.
+    QWidget::resizeEvent(event);
+    Container_->setGeometry(rect());
     emit panelResized(width(), height());
 }
 
 void Panel3DWidget::wheelEvent(QWheelEvent* event) {
     event->accept();
+    Wheel(event->angleDelta().y());
+}
+
+void Panel3DWidget::GlWheel(QWheelEvent* event) {
+    event->accept();
+    Wheel(event->angleDelta().y());
+}
+
+void Panel3DWidget::GlDrop(QEvent* event) {
+    // A drag that a platform hands to the panel's window itself: the main window decides, as over
+    // any other part of it; it looks at what is dropped, not where.
+    QCoreApplication::sendEvent(window(), event);
+}
+
+void Panel3DWidget::Wheel(int angleDelta) {
     // 120 eighths of a degree make one notch; touchpads send less at a time.
-    WheelRest_ += event->angleDelta().y();
+    WheelRest_ += angleDelta;
     const int notches = WheelRest_ / 120;
     WheelRest_ -= notches * 120;
     if (notches != 0) emit wheelTurned(notches);
@@ -123,20 +169,28 @@ std::string Panel3DWidget::TakeFrameError() {
     return std::exchange(FrameError_, std::string());
 }
 
-void Panel3DWidget::ReleaseDevice() {
-    if (!Device_.Created()) return;
-    // The device's objects live in the widget's context; free them while it still exists.
-    makeCurrent();
-    Device_.Release();
-    doneCurrent();
+bool Panel3DWidget::MakeCurrent() {
+    if (ContextFailed_) return false;
+    if (!Context_) {
+        Context_ = std::make_unique<QOpenGLContext>();
+        Context_->setFormat(GlWindow_->requestedFormat());
+        if (!Context_->create()) {
+            Context_.reset();
+            ContextFailed_ = true;
+            DeviceError_ = "CreateDevice. No OpenGL context could be created: check the graphics "
+                           "driver's OpenGL support";
+            emit deviceFailed(DisplayText(DeviceError_));
+            return false;
+        }
+    }
+    // A window not yet shown still gets its native surface, so a frame can be drawn off screen.
+    GlWindow_->create();
+    if (!Context_->makeCurrent(GlWindow_)) return false;
+    if (!Device_.Created() && DeviceError_.empty()) CreateDevice();
+    return true;
 }
 
-void Panel3DWidget::initializeGL() {
-    // A new context (the widget moved to another window) replaces the old one: release first.
-    if (context())
-        connect(context(), &QOpenGLContext::aboutToBeDestroyed, this, &Panel3DWidget::ReleaseDevice,
-                Qt::UniqueConnection);
-    DeviceError_.clear();
+void Panel3DWidget::CreateDevice() {
     try {
         Device_.Create(PanelWidth, PanelHeight);
     } catch (const ErrorQX& e) {
@@ -152,14 +206,64 @@ void Panel3DWidget::initializeGL() {
         emit deviceFailed(DisplayText(DeviceError_));
 }
 
-void Panel3DWidget::paintGL() {
+void Panel3DWidget::ReleaseDevice() {
+    if (!Device_.Created()) return;
+    // The device's objects live in the panel's context: free them while it is current. A window
+    // whose native surface is gone already leaves them to go with the context.
+    const bool current = Context_ && GlWindow_->handle() && Context_->makeCurrent(GlWindow_);
+    Device_.Release();
+    if (current) Context_->doneCurrent();
+}
+
+void Panel3DWidget::RequestFrame() {
+    GlWindow_->requestUpdate();
+}
+
+void Panel3DWidget::DrawFrame() {
+    if (GlWindow_->isExposed()) GlDraw();
+}
+
+void Panel3DWidget::GlDraw() {
+    // A frame asked for while one is drawn (an event handled inside the paint) is not nested.
+    if (Painting_ || !MakeCurrent()) return;
+    Context_->functions()->glBindFramebuffer(GL_FRAMEBUFFER, Context_->defaultFramebufferObject());
+    Paint(GlWindow_->devicePixelRatio());
+    Context_->swapBuffers(GlWindow_);
+}
+
+QImage Panel3DWidget::grabFramebuffer() {
+    if (Painting_ || !MakeCurrent()) return {};
+    const qreal ratio = devicePixelRatioF();
+    const QSize pixels(int(std::lround(width() * ratio)), int(std::lround(height() * ratio)));
+    QOpenGLFramebufferObject target(pixels, QOpenGLFramebufferObject::CombinedDepthStencil);
+    if (!target.isValid() || !target.bind()) return {};
+    Paint(ratio);
+    // What the screen shows: the colour without its alpha.
+    QImage image(pixels, QImage::Format_RGBX8888);
+    QOpenGLFunctions* gl = Context_->functions();
+    gl->glPixelStorei(GL_PACK_ALIGNMENT, 4);
+    gl->glReadPixels(0, 0, pixels.width(), pixels.height(), GL_RGBA, GL_UNSIGNED_BYTE,
+                     image.bits());
+    target.release();
+    image = image.mirrored().convertToFormat(QImage::Format_RGB32);
+    image.setDevicePixelRatio(ratio);
+    return image;
+}
+
+void Panel3DWidget::Paint(qreal ratio) {
+    Painting_ = true;
+    const struct Done {
+        bool& Flag;
+        ~Done() { Flag = false; }
+    } done{Painting_};
+    QOpenGLFunctions* gl = Context_->functions();
     if (!Device_.Created()) {
         // No device: the panel stays black and nothing is drawn.
-        context()->functions()->glClearColor(0, 0, 0, 1);
-        context()->functions()->glClear(GL_COLOR_BUFFER_BIT);
+        gl->glViewport(0, 0, int(std::lround(width() * ratio)), int(std::lround(height() * ratio)));
+        gl->glClearColor(0, 0, 0, 1);
+        gl->glClear(GL_COLOR_BUFFER_BIT);
         return;
     }
-    const qreal ratio = devicePixelRatioF();
     Device_.SetLogicalSize(width(), height());
     Device_.SetPixelSize(int(std::lround(width() * ratio)), int(std::lround(height() * ratio)));
     if (!Paint_) return;

@@ -17,6 +17,7 @@
 #include <QWheelEvent>
 #include <cmath>
 #include <gtest/gtest.h>
+#include <set>
 
 #include "editing/GroupEdit.h"
 #include "editing/PanelInteraction.h"
@@ -26,6 +27,7 @@
 #include "platform/Panel3DWidget.h"
 #include "render/GR_DirectX.h"
 #include "render/VOper.h"
+#include "world/GMPoint.h"
 #include "world/WorldDoc.h"
 #include "zones/WorldZone.h"
 
@@ -184,6 +186,59 @@ TEST_F(NavigateTest, OutlinerRowsAreTheSelectionAndFollowEditsUndoAndRedo) {
     EXPECT_EQ(rowCount(), 0);
     dock.EditFilter->clear();
     EXPECT_EQ(rowCount(), before - 2);
+}
+
+// C over the panel with two linked units chosen: both are copied under the cursor, the copies'
+// ports linked to each other (not to the originals), and one undo takes the copy back.
+TEST_F(NavigateTest, CCopiesAGroupWithItsLinksAsOneUndoStep) {
+    if (QGuiApplication::platformName() == "offscreen") GTEST_SKIP() << "needs a display";
+    ASSERT_TRUE(ShowAndSettle());
+    auto& doc = Form.Doc;
+    const auto heads = [&](const TgmWorldUnit* u) {
+        std::set<const TPointGM*> out;
+        for (const TPointGM* p : doc.Points.PointsOfUnit(u))
+            out.insert(p->Master ? p->Master : p);
+        return out;
+    };
+    const auto linked = [&](const TgmWorldUnit* u, const TgmWorldUnit* v) {
+        const std::set<const TPointGM*> a = heads(u);
+        for (const TPointGM* h : heads(v))
+            if (a.count(h)) return true;
+        return false;
+    };
+    TgmWorldUnit* a = nullptr;
+    TgmWorldUnit* b = nullptr;
+    for (TgmWorldUnit* u = doc.Units.List().First(); u && !a; u = u->Next)
+        for (TgmWorldUnit* v = u->Next; v && !a; v = v->Next)
+            if (linked(u, v)) a = u, b = v;
+    ASSERT_NE(a, nullptr) << "the demo world has units joined at a port";
+
+    QItemSelectionModel* sel = Form.DockOutliner->TreeOutline->selectionModel();
+    sel->setCurrentIndex(Form.DockOutliner->IndexOf(a), QItemSelectionModel::ClearAndSelect);
+    sel->setCurrentIndex(Form.DockOutliner->IndexOf(b), QItemSelectionModel::Select);
+    ASSERT_TRUE(InGroup(doc, a) && InGroup(doc, b));
+    const QPoint centre(Form.Panel3D->width() / 2, Form.Panel3D->height() / 2);
+    QCursor::setPos(Form.Panel3D->mapToGlobal(centre));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return Form.Panel3D->mapFromGlobal(QCursor::pos()) == centre; }, 2000));
+
+    const size_t before = doc.Units.List().Size();
+    Key(Qt::Key_C);
+    ASSERT_EQ(doc.Units.List().Size(), before + 2) << (Messages.empty() ? "" : Messages.back());
+    TgmWorldUnit* copy = doc.Units.UnitCurrent();
+    ASSERT_TRUE(copy != a && copy != b && InGroup(doc, copy));
+    TgmWorldUnit* other = nullptr; // the group's other copy
+    for (TgmWorldUnit* u = doc.Units.List().First(); u; u = u->Next)
+        if (u != copy && InGroup(doc, u)) other = u;
+    ASSERT_TRUE(other && other != a && other != b);
+    EXPECT_TRUE(linked(copy, other));
+    EXPECT_FALSE(linked(copy, a) || linked(copy, b) || linked(other, a) || linked(other, b));
+    EXPECT_TRUE(linked(a, b));
+
+    Form.MM_Edit_Undo->trigger();
+    EXPECT_EQ(doc.Units.List().Size(), before);
+    Form.MM_Edit_Redo->trigger();
+    EXPECT_EQ(doc.Units.List().Size(), before + 2);
 }
 
 } // namespace
