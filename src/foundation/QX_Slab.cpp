@@ -1,11 +1,13 @@
 #include "foundation/QX_Slab.h"
 
+#include "foundation/QX_Error.h"
 #include "foundation/QX_Mem.h"
 #include "foundation/Sanitized.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <new>
+#include <string>
 
 namespace gm {
 
@@ -43,10 +45,13 @@ void* SlabQX::Take() {
             // chunks.
             NextChunk_ = NextChunk_ == 0 ? FirstChunk : std::min(NextChunk_ * 2, LargestChunk);
             const std::size_t bytes = std::max(NextChunk_, Size_);
-            Chunks_.reserve(Chunks_.size() + 1);
+            if (Chunks_.size() == Chunks_.capacity()) Chunks_.reserve(Chunks_.size() * 2 + 8);
             char* chunk = nullptr;
             if (bytes >= LargePage) {
-                chunk = static_cast<char*>(::operator new (bytes, std::align_val_t{LargePage}));
+                chunk = static_cast<char*>(
+                    ::operator new (bytes, std::align_val_t{LargePage}, std::nothrow));
+                // Out of memory fails as every other allocation of the file layer does.
+                if (!chunk) RaiseQX("AllocQX. size=" + std::to_string(bytes));
                 AdviseLargeQX(chunk, static_cast<int64_t>(bytes));
             } else {
                 chunk = static_cast<char*>(AllocQX(static_cast<int32_t>(bytes)));
