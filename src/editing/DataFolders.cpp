@@ -7,7 +7,7 @@
 #include "foundation/QX_Error.h"
 
 #ifdef _WIN32
-#include <windows.h>
+#include "foundation/WinApi.h"
 #endif
 
 namespace gm {

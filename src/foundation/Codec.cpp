@@ -1,7 +1,7 @@
 #include "foundation/Codec.h"
 
 #ifdef _WIN32
-#include <windows.h>
+#include "foundation/WinApi.h"
 #endif
 
 namespace gm {

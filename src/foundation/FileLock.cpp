@@ -7,13 +7,7 @@
 #include "foundation/QX_File.h"
 
 #ifdef _WIN32
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "foundation/WinApi.h"
 #else
 #include <cerrno>
 #include <fcntl.h>

@@ -7,7 +7,7 @@
 #include <cstdint>
 
 #ifdef _WIN32
-#include <windows.h>
+#include "foundation/WinApi.h"
 #else
 #include <cerrno>
 #include <iconv.h>

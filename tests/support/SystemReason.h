@@ -8,7 +8,7 @@
 #include "foundation/QX_File.h"
 
 #ifdef _WIN32
-#include <windows.h>
+#include "foundation/WinApi.h"
 #else
 #include <cerrno>
 #endif
